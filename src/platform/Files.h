@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace plentor::platform {
+
+// Result of a file operation: ok, or the system error code and its text.
+struct FileError {
+    int code = 0;
+    std::string message;
+};
+
+// Reads a whole file. Paths are bytes in the active code page (narrow form)
+// or UTF-16 (wide form).
+bool ReadWholeFile(const char* path, std::vector<uint8_t>& out, FileError& err);
+bool ReadWholeFile(const char16_t* path, std::vector<uint8_t>& out, FileError& err);
+
+// Creates or truncates a file and writes the bytes.
+bool WriteWholeFile(const char* path, const void* bytes, size_t n, FileError& err);
+
+bool FileExists(const char* path);
+bool DirectoryExists(const char* path);
+
+// Creates a directory (its parent must exist). True when it exists afterwards.
+bool CreateDirectoryIfMissing(const char* path, FileError& err);
+
+bool DeleteFileAt(const char* path);
+
+} // namespace plentor::platform

@@ -1,0 +1,136 @@
+#include "platform/Files.h"
+#include "platform/SystemError.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace plentor::platform {
+
+namespace {
+
+constexpr size_t kReadBlock = 65536;
+
+bool Fail(FileError& err)
+{
+    err.code = errno;
+    err.message = SystemErrorText(err.code);
+    return false;
+}
+
+// Reads to the end of the file in blocks; the size reported by fstat is only a hint.
+bool ReadAll(int fd, std::vector<uint8_t>& out, FileError& err)
+{
+    struct stat st {};
+    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return Fail(err);
+    }
+    out.clear();
+    if (st.st_size > 0)
+        out.reserve(static_cast<size_t>(st.st_size));
+    size_t used = 0;
+    for (;;) {
+        if (out.size() - used < kReadBlock)
+            out.resize(used + kReadBlock);
+        ssize_t got = read(fd, out.data() + used, out.size() - used);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return Fail(err);
+        }
+        if (got == 0)
+            break;
+        used += static_cast<size_t>(got);
+    }
+    out.resize(used);
+    return true;
+}
+
+} // namespace
+
+bool ReadWholeFile(const char* path, std::vector<uint8_t>& out, FileError& err)
+{
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return Fail(err);
+    bool ok = ReadAll(fd, out, err);
+    close(fd);
+    return ok;
+}
+
+bool ReadWholeFile(const char16_t* path, std::vector<uint8_t>& out, FileError& err)
+{
+    // POSIX file names are bytes; wide paths are passed on as UTF-8.
+    std::string narrow;
+    for (const char16_t* p = path; *p; ++p) {
+        uint32_t c = *p;
+        if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<uint32_t>(p[1]) - 0xDC00);
+            ++p;
+        }
+        if (c < 0x80) {
+            narrow += static_cast<char>(c);
+        } else if (c < 0x800) {
+            narrow += static_cast<char>(0xC0 | (c >> 6));
+            narrow += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            narrow += static_cast<char>(0xE0 | (c >> 12));
+            narrow += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            narrow += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            narrow += static_cast<char>(0xF0 | (c >> 18));
+            narrow += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            narrow += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            narrow += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return ReadWholeFile(narrow.c_str(), out, err);
+}
+
+bool WriteWholeFile(const char* path, const void* bytes, size_t n, FileError& err)
+{
+    int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return Fail(err);
+    const auto* p = static_cast<const uint8_t*>(bytes);
+    while (n > 0) {
+        ssize_t put = write(fd, p, n);
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            Fail(err);
+            close(fd);
+            return false;
+        }
+        p += put;
+        n -= static_cast<size_t>(put);
+    }
+    if (close(fd) != 0)
+        return Fail(err);
+    return true;
+}
+
+bool FileExists(const char* path)
+{
+    struct stat st {};
+    return stat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(const char* path)
+{
+    struct stat st {};
+    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateDirectoryIfMissing(const char* path, FileError& err)
+{
+    if (mkdir(path, 0755) == 0 || (errno == EEXIST && DirectoryExists(path)))
+        return true;
+    return Fail(err);
+}
+
+bool DeleteFileAt(const char* path) { return unlink(path) == 0; }
+
+} // namespace plentor::platform

@@ -1,0 +1,106 @@
+#include "platform/Files.h"
+#include "platform/SystemError.h"
+
+#include <windows.h>
+
+namespace plentor::platform {
+
+namespace {
+
+constexpr DWORD kReadBlock = 65536;
+
+bool Fail(FileError& err)
+{
+    err.code = static_cast<int>(GetLastError());
+    err.message = SystemErrorText(err.code);
+    return false;
+}
+
+bool ReadAll(HANDLE h, std::vector<uint8_t>& out, FileError& err)
+{
+    out.clear();
+    DWORD high = 0;
+    DWORD low = GetFileSize(h, &high);
+    if (low != INVALID_FILE_SIZE && high == 0)
+        out.reserve(low);
+    size_t used = 0;
+    for (;;) {
+        if (out.size() - used < kReadBlock)
+            out.resize(used + kReadBlock);
+        DWORD got = 0;
+        if (!ReadFile(h, out.data() + used, kReadBlock, &got, nullptr))
+            return Fail(err);
+        if (got == 0)
+            break;
+        used += got;
+    }
+    out.resize(used);
+    return true;
+}
+
+bool ReadHandle(HANDLE h, std::vector<uint8_t>& out, FileError& err)
+{
+    if (h == INVALID_HANDLE_VALUE)
+        return Fail(err);
+    bool ok = ReadAll(h, out, err);
+    CloseHandle(h);
+    return ok;
+}
+
+} // namespace
+
+bool ReadWholeFile(const char* path, std::vector<uint8_t>& out, FileError& err)
+{
+    return ReadHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr), out, err);
+}
+
+bool ReadWholeFile(const char16_t* path, std::vector<uint8_t>& out, FileError& err)
+{
+    return ReadHandle(CreateFileW(reinterpret_cast<LPCWSTR>(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr), out, err);
+}
+
+bool WriteWholeFile(const char* path, const void* bytes, size_t n, FileError& err)
+{
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return Fail(err);
+    const auto* p = static_cast<const uint8_t*>(bytes);
+    while (n > 0) {
+        DWORD chunk = n > 0x10000000 ? 0x10000000 : static_cast<DWORD>(n);
+        DWORD put = 0;
+        if (!WriteFile(h, p, chunk, &put, nullptr)) {
+            Fail(err);
+            CloseHandle(h);
+            return false;
+        }
+        p += put;
+        n -= put;
+    }
+    CloseHandle(h);
+    return true;
+}
+
+bool FileExists(const char* path)
+{
+    DWORD a = GetFileAttributesA(path);
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirectoryExists(const char* path)
+{
+    DWORD a = GetFileAttributesA(path);
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool CreateDirectoryIfMissing(const char* path, FileError& err)
+{
+    if (CreateDirectoryA(path, nullptr) || DirectoryExists(path))
+        return true;
+    return Fail(err);
+}
+
+bool DeleteFileAt(const char* path) { return DeleteFileA(path) != 0; }
+
+} // namespace plentor::platform

@@ -1,0 +1,20 @@
+#include "platform/SystemError.h"
+
+#include <windows.h>
+
+namespace plentor::platform {
+
+std::string SystemErrorText(int code)
+{
+    char buf[512] = {};
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             static_cast<DWORD>(code), 0, buf, sizeof buf, nullptr);
+    std::string s(buf, n);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\n' || s.back() == '\r' || s.back() == '\t'))
+        s.pop_back();
+    return s;
+}
+
+int LastErrorCode() { return static_cast<int>(GetLastError()); }
+
+} // namespace plentor::platform
