@@ -33,7 +33,9 @@ mingw: bootstrap
 	cmake --preset mingw
 	cmake --build --preset mingw -j $(JOBS)
 
-demo: build
+demo: bootstrap
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS)
 	./build/default/tools/plentor links samples/links.txt
 
 clean:

@@ -17,6 +17,11 @@ struct FileError {
 bool ReadWholeFile(const char* path, std::vector<uint8_t>& out, FileError& err);
 bool ReadWholeFile(const char16_t* path, std::vector<uint8_t>& out, FileError& err);
 
+// As ReadWholeFile, but fails with the platform's "file too large" error as
+// soon as more than maxBytes have been read, so that a huge file or an endless
+// device never exhausts memory.
+bool ReadWholeFileUpTo(const char* path, size_t maxBytes, std::vector<uint8_t>& out, FileError& err);
+
 // Creates or truncates a file and writes the bytes.
 bool WriteWholeFile(const char* path, const void* bytes, size_t n, FileError& err);
 

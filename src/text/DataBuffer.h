@@ -12,7 +12,8 @@ class XString;
 
 // Growable byte array without terminator, for bodies, binary data and
 // conversion output. Memory is allocated with std::malloc; Adopt takes such
-// memory, Borrow refers to memory owned elsewhere.
+// memory, Borrow refers to memory owned elsewhere, which the buffer's own
+// operations never write: the first one that would copies it into an owned block.
 class DataBuffer : public ZentrelObject {
 public:
     static constexpr unsigned kGrowStep = 20000;
@@ -28,7 +29,7 @@ public:
     // append
     void AppendByte(uint8_t b);
     void AppendBytes(const void* bytes, unsigned n);
-    void AppendExact(const void* bytes, unsigned n);
+    void AppendExact(const void* bytes, unsigned n); // grows to exactly the needed size
     void AppendText(const StringBuffer& text);
     void AppendBuffer(const DataBuffer& other);
     void AppendUtf16z(const char16_t* text);         // code units plus one zero unit
@@ -59,10 +60,13 @@ public:
 
     // transforms
     void SwapWordBytes();
+    // 16-byte block padding. Scheme 0: k bytes of value k; 1: k - 1 random
+    // bytes and k; 2: a block of 16 random bytes. Other schemes do nothing.
     void PadBlock(int scheme);
     void UnpadBlock(int scheme);
 
-    // files
+    // files: the buffer becomes the file's bytes; false, with a log line and
+    // the buffer unchanged, when the file cannot be read.
     bool LoadFile(XString& path, LogBase& log);
     bool LoadFile(const char* path, LogBase& log);
 
@@ -70,7 +74,11 @@ private:
     static constexpr uint8_t kAlive = 0xDB;
 
     void Check() const { if (marker_ != kAlive) FatalBadObject("DataBuffer"); }
-    void GrowTo(unsigned capacity);
+    void GrowTo(unsigned capacity);                  // never shrinks; the new block is owned
+    void GrowToKeeping(const void*& bytes, unsigned capacity);
+    bool HasRoom(unsigned n) const;
+    void MakeOwned();
+    void AppendUnchecked(const void* bytes, unsigned n);
     void Release();
 
     uint8_t marker_ = kAlive;

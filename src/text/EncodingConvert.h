@@ -2,6 +2,7 @@
 
 #include "text/DataBuffer.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace plentor {
@@ -10,13 +11,21 @@ class LogBase;
 
 // Converts byte strings between code pages (by Windows code page number)
 // with the program's own tables and algorithms; never calls the platform.
+// Every conversion goes source -> UTF-16LE -> target, one codec per side.
 class EncodingConvert {
 public:
     EncodingConvert() = default;
     virtual ~EncodingConvert() = default;
 
-    // Appends the converted bytes to out. True when every unit converted.
+    // Appends the converted bytes to out. True when every unit converted;
+    // false with no output (and a log line) when a code page is unsupported.
+    // A target of 0 or equal to the source copies the bytes unchanged.
     bool Convert(int fromCodePage, int toCodePage, const void* bytes, unsigned n, DataBuffer& out, LogBase& log);
+
+    // The bytes written for an unconvertible unit under kSubstitute. The kind
+    // byte of a marked error records their length, hence the limit.
+    static constexpr unsigned kMaxSubstituteBytes = 255;
+    bool SetSubstitute(const void* bytes, unsigned n);
 
     // Code page numbers used throughout the program.
     static constexpr int kUtf16Le = 1200;
@@ -26,15 +35,37 @@ public:
     static constexpr int kLatin1 = 28591;
     static constexpr int kWindows1252 = 1252;
 
-    int errorAction = 0;          // what to do with units the target cannot hold
+    // Values of errorAction.
+    static constexpr int kDrop = 0;           // leave the unit out
+    static constexpr int kSubstitute = 1;     // write the substitute bytes
+    static constexpr int kHexEntity = 2;      // write "&#x" hex ";"
+    static constexpr int kAltCodePage = 6;    // convert the unit to altCodePage
+    static constexpr int kCopyByte = 7;       // copy the undecodable source bytes
+
+    // The bytes that precede an emitted substitute when markErrors is set,
+    // followed by a kind byte.
+    static constexpr uint8_t kMarkByte1 = 0xFD;
+    static constexpr uint8_t kMarkByte2 = 0xEF;
+
+    int errorAction = kDrop;      // what to do with units the target cannot hold
     int altCodePage = 0;          // for error action 6
     bool markErrors = false;
 
-private:
-    bool ToUtf16(int codePage, const uint8_t* p, unsigned n, DataBuffer& out);
-    bool FromUtf16(int codePage, const uint8_t* p, unsigned n, DataBuffer& out);
+    int FromCodePage() const { return fromCodePage_; }
+    int ToCodePage() const { return toCodePage_; }
 
-    int fromCodePage_ = 0;
+    struct Codec;                 // how one code page is read and written
+
+private:
+    enum class OnError { kApplyAction, kDrop };
+
+    bool Transcode(const Codec& from, const Codec& to, const uint8_t* p, size_t n, DataBuffer& out);
+    bool EncodeUnits(const Codec& to, const char16_t* units, size_t count, DataBuffer& out, OnError onError);
+    void EmitError(const Codec& to, uint32_t code, const uint8_t* raw, unsigned rawLength, DataBuffer& out);
+    void Mark(uint8_t kind, DataBuffer& out) const;
+
+    DataBuffer substitute_;
+    int fromCodePage_ = 0;        // of the conversion under way
     int toCodePage_ = 0;
 };
 

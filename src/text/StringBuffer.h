@@ -86,15 +86,15 @@ public:
     void ToUpper();
     void TitleCase();
 
-    // compare
+    // compare (null text counts as empty; "NoCase" folds ASCII letters only)
     bool Equals(const char* text) const;
     bool EqualsNoCase(const char* text) const;
     bool EqualsBufferNoCase(const StringBuffer& other) const;
-    int Compare(const char* text) const;
+    int Compare(const char* text) const;             // unsigned byte order: -1, 0 or 1
     bool BeginsWith(const char* text) const;
     bool EndsWith(const char* text) const;
 
-    // search
+    // search (an empty or null text is never contained)
     bool Contains(const char* text) const;
     bool ContainsNoCase(const char* text) const;
     bool HasChar(char c) const;
@@ -103,8 +103,10 @@ public:
     char LastChar() const;
     bool IsAscii7() const;
 
-    // split
+    // split: pieces are appended to list.
+    // Split keeps empty pieces; quotes and backslashes stay in the pieces.
     void Split(std::vector<StringBuffer>& list, char separator, bool honourQuotes, bool honourBackslash) const;
+    // Never yields empty pieces; at most max pieces (max <= 0: no limit).
     void SplitByString(const char* separator, std::vector<StringBuffer>& list, int max) const;
     void SplitNameValue(StringBuffer& name, StringBuffer& value) const;
 
@@ -114,17 +116,26 @@ public:
     void CrLfToLf();
 
     void EncodeBasicEntities();
+    // Leading decimal number after optional white space and sign; 0 when
+    // none; clamped to the int range.
     int ParseInt() const;
 
-    // hex
+    // hex: two upper-case digits per byte, a space after every second byte
+    // and an LF after every sixteenth.
     void AppendHexDump(const void* bytes, int n);
+    // Appends the bytes of the hex text (either case; white space between
+    // digits ignored). False, with out unchanged, on any other character or
+    // an odd number of digits.
     bool HexDecodeTo(DataBuffer& out) const;
+    bool DecodeHexInto(DataBuffer& out) const { return HexDecodeTo(out); }
 
-    // English word forms
+    // English word forms; endings are compared case-sensitively, as the
+    // word lists they serve are lower case.
     void Pluralize();
     void Singularize();
 
-    // encoding (through the charset layer)
+    // encoding (through the charset layer). False when some characters did
+    // not convert; when nothing converted at all the text is left as it was.
     bool ConvertAnsiTo(int codePage);
     bool ConvertToAnsiFrom(int codePage);
     std::u16string ToSystemString() const;
@@ -141,14 +152,37 @@ public:
 private:
     static constexpr uint8_t kAlive = 0xAA;
 
+    // How a growing operation sizes the new block (see EnsureRoom).
+    enum class Growth {
+        Bytes,     // length + n + growBy, then growBy is raised
+        Text,      // one more byte than Bytes, then growBy is raised
+        Prepend,   // as Text, but growBy stays
+    };
+
     void Check() const { if (marker_ != kAlive) FatalBadObject("StringBuffer"); }
-    void EnsureRoom(int n, bool forText);
     void InitEmpty(int capacity, int growBy);
+    bool PointsInto(const void* p) const;
+
+    // Makes room for n more bytes plus the terminator.
+    void EnsureRoom(int n, Growth growth);
+    // Capacity for a text of newLength bytes grown from the current length,
+    // raising growBy as growth says. The current block is not touched.
+    int GrownCapacity(int64_t newLength, Growth growth);
+    // A fresh block able to hold newLength bytes and the terminator (the
+    // current capacity when that suffices). Install it with InstallBlock.
+    char* NewBlockFor(int64_t newLength, int& capacity);
+    void InstallBlock(char* block, int capacity, int length);
+
+    void SetBytes(const char* bytes, int n);
+    void Splice(int position, int removeCount, const char* bytes, int n, Growth growth);
+    void TrimWhere(const bool (&strip)[256]);
+    int ReplaceFromSet(const char* set, int maxSetSize, char c);
+    bool ConvertBetween(int fromCodePage, int toCodePage);
 
     uint8_t marker_ = kAlive;
-    char* data_ = nullptr;
-    int capacity_ = 0;
-    int length_ = 0;
+    char* data_ = nullptr;       // never null; data_[length_] is always 0
+    int capacity_ = 0;           // bytes allocated for data_
+    int length_ = 0;             // bytes of text, without the terminator
     int growBy_ = kDefaultGrowBy;
 };
 

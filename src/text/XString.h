@@ -7,6 +7,8 @@ namespace plentor {
 
 // A text value that presents itself as ANSI (the active code page), UTF-8 or
 // UTF-16 and converts lazily between the forms, remembering each result.
+// At least one form is always valid; an empty value has all three. A failed
+// conversion keeps what did convert; one into ANSI marks that form lossy.
 class XString : public ZentrelObject {
 public:
     XString();
@@ -24,19 +26,23 @@ public:
     const char* GetAnsi();
     const char* GetUtf8();
     const char16_t* GetUtf16();
+    // The UTF-8 form itself, for reading: changes made through it are not
+    // seen by the other forms.
     StringBuffer& GetUtf8Buffer();
 
+    // Computes the ANSI form when needed; false when it lost characters.
     bool IsAnsiExact();
 
     void AppendAnsi(const char* text);
     void AppendUtf8(const char* text);
 
+    // Edits in UTF-8; the other forms are invalidated only when the text changed.
     void TrimUtf8();
     int ReplaceAllUtf8(const char* s, const char* t);
     bool EqualsUtf8(const char* text);
 
     int AnsiLength();
-    int Length();
+    int Length();                                    // ANSI bytes when that form is valid, else UTF-16 units
     void Clear();
 
 private:
@@ -46,6 +52,7 @@ private:
     void MakeUtf8Valid();
     void MakeUtf16Valid();
     void OnlyValid(bool utf16, bool ansi, bool utf8);
+    unsigned Utf16Bytes() const;                     // of the text, without the zero unit
 
     int ansiState_ = kUndetermined;
     bool utf16Valid_ = true;

@@ -1,6 +1,7 @@
 #include "platform/Files.h"
 #include "platform/SystemError.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,7 +21,7 @@ bool Fail(FileError& err)
 }
 
 // Reads to the end of the file in blocks; the size reported by fstat is only a hint.
-bool ReadAll(int fd, std::vector<uint8_t>& out, FileError& err)
+bool ReadAll(int fd, std::vector<uint8_t>& out, FileError& err, size_t maxBytes = SIZE_MAX)
 {
     struct stat st {};
     if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -29,7 +30,7 @@ bool ReadAll(int fd, std::vector<uint8_t>& out, FileError& err)
     }
     out.clear();
     if (st.st_size > 0)
-        out.reserve(static_cast<size_t>(st.st_size));
+        out.reserve(std::min(static_cast<size_t>(st.st_size), maxBytes));
     size_t used = 0;
     for (;;) {
         if (out.size() - used < kReadBlock)
@@ -43,6 +44,11 @@ bool ReadAll(int fd, std::vector<uint8_t>& out, FileError& err)
         if (got == 0)
             break;
         used += static_cast<size_t>(got);
+        if (used > maxBytes) {
+            out.clear();
+            errno = EFBIG;
+            return Fail(err);
+        }
     }
     out.resize(used);
     return true;
@@ -56,6 +62,16 @@ bool ReadWholeFile(const char* path, std::vector<uint8_t>& out, FileError& err)
     if (fd < 0)
         return Fail(err);
     bool ok = ReadAll(fd, out, err);
+    close(fd);
+    return ok;
+}
+
+bool ReadWholeFileUpTo(const char* path, size_t maxBytes, std::vector<uint8_t>& out, FileError& err)
+{
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return Fail(err);
+    bool ok = ReadAll(fd, out, err, maxBytes);
     close(fd);
     return ok;
 }

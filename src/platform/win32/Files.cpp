@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace plentor::platform {
 
 namespace {
@@ -16,13 +18,13 @@ bool Fail(FileError& err)
     return false;
 }
 
-bool ReadAll(HANDLE h, std::vector<uint8_t>& out, FileError& err)
+bool ReadAll(HANDLE h, std::vector<uint8_t>& out, FileError& err, size_t maxBytes = SIZE_MAX)
 {
     out.clear();
     DWORD high = 0;
     DWORD low = GetFileSize(h, &high);
     if (low != INVALID_FILE_SIZE && high == 0)
-        out.reserve(low);
+        out.reserve((std::min)(static_cast<size_t>(low), maxBytes));  // parenthesised: windows.h may define min
     size_t used = 0;
     for (;;) {
         if (out.size() - used < kReadBlock)
@@ -33,16 +35,21 @@ bool ReadAll(HANDLE h, std::vector<uint8_t>& out, FileError& err)
         if (got == 0)
             break;
         used += got;
+        if (used > maxBytes) {
+            out.clear();
+            SetLastError(ERROR_FILE_TOO_LARGE);
+            return Fail(err);
+        }
     }
     out.resize(used);
     return true;
 }
 
-bool ReadHandle(HANDLE h, std::vector<uint8_t>& out, FileError& err)
+bool ReadHandle(HANDLE h, std::vector<uint8_t>& out, FileError& err, size_t maxBytes = SIZE_MAX)
 {
     if (h == INVALID_HANDLE_VALUE)
         return Fail(err);
-    bool ok = ReadAll(h, out, err);
+    bool ok = ReadAll(h, out, err, maxBytes);
     CloseHandle(h);
     return ok;
 }
@@ -53,6 +60,12 @@ bool ReadWholeFile(const char* path, std::vector<uint8_t>& out, FileError& err)
 {
     return ReadHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr), out, err);
+}
+
+bool ReadWholeFileUpTo(const char* path, size_t maxBytes, std::vector<uint8_t>& out, FileError& err)
+{
+    return ReadHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr), out, err, maxBytes);
 }
 
 bool ReadWholeFile(const char16_t* path, std::vector<uint8_t>& out, FileError& err)

@@ -1,0 +1,409 @@
+#include "markup/ClsXml.h"
+
+#include "markup/AttributeSet.h"
+#include "markup/MarkupScan.h"
+#include "markup/TreeInfo.h"
+#include "markup/TreeNode.h"
+#include "platform/Files.h"
+#include "text/CharsetNames.h"
+#include "text/DataBuffer.h"
+#include "text/EncodingConvert.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace plentor {
+
+namespace {
+
+constexpr int kUtf8 = EncodingConvert::kUtf8;
+
+std::string_view ViewOf(const char* text) { return text ? std::string_view(text) : std::string_view(); }
+
+std::string_view ViewOf(const StringBuffer& text)
+{
+    return std::string_view(text.GetString(), static_cast<size_t>(text.GetLength()));
+}
+
+// The one place a charset name becomes a code page (0: unknown).
+int CodePageOfCharset(std::string_view name)
+{
+    return CharsetNames::CodePageFromName(std::string(name).c_str());
+}
+
+bool IsWideCodePage(int codePage)
+{
+    return codePage == EncodingConvert::kUtf16Le || codePage == EncodingConvert::kUtf16Be ||
+           codePage == 12000 || codePage == 12001;
+}
+
+// The encoding named in the first "<?xml ...>" of the bytes, read with its
+// whitespace removed and lower-cased; empty when there is none.
+std::string DeclaredEncoding(std::string_view bytes)
+{
+    const size_t at = MarkupScan::FindNoCase(bytes, "<?xml");
+    if (at == MarkupScan::npos)
+        return {};
+    const size_t gt = bytes.find('>', at);
+    if (gt == std::string_view::npos)
+        return {};
+    std::string declaration;
+    for (char c : bytes.substr(at, gt - at))
+        if (!MarkupScan::IsSpace(c))
+            declaration.push_back(MarkupScan::LowerAscii(c));
+    for (const char* key : {"encoding=\"", "encoding='"}) {
+        const size_t k = declaration.find(key);
+        if (k == std::string::npos)
+            continue;
+        const size_t start = k + std::string_view(key).size();
+        const size_t end = declaration.find(key[std::string_view(key).size() - 1], start);
+        if (end != std::string::npos)
+            return declaration.substr(start, end - start);
+    }
+    return {};
+}
+
+// Converts into out; out is reserved for the largest possible result first
+// so that the conversion never grows it step by step.
+bool Convert(int from, int to, std::string_view bytes, size_t maxGrowth, DataBuffer& out, LogBase& log)
+{
+    out.Reserve(static_cast<unsigned>(bytes.size() * maxGrowth + 16));
+    EncodingConvert converter;
+    return converter.Convert(from, to, bytes.data(), static_cast<unsigned>(bytes.size()), out, log);
+}
+
+std::string_view Bytes(const DataBuffer& data)
+{
+    return std::string_view(reinterpret_cast<const char*>(data.Data()), data.Size());
+}
+
+// Trims and turns spaces into underscores, as element names are given to NewChild.
+std::string ChildTagName(const char* tag)
+{
+    std::string name(MarkupScan::Trim(ViewOf(tag)));
+    std::replace(name.begin(), name.end(), ' ', '_');
+    return name;
+}
+
+std::string TrimmedName(const char* name) { return std::string(MarkupScan::Trim(ViewOf(name))); }
+
+} // namespace
+
+ClsXml::ClsXml() : node_(TreeNode::CreateRoot("unnamed").release()) { node_->AddRef(); }
+
+ClsXml::ClsXml(TreeNode* node) : node_(node) { node_->AddRef(); }
+
+ClsXml::~ClsXml() { TreeNode::Release(node_); }
+
+void ClsXml::Point(TreeNode* node)
+{
+    node->AddRef();   // first, so that moving within one document never frees it
+    TreeNode* old = node_;
+    node_ = node;
+    TreeNode::Release(old);
+}
+
+std::unique_ptr<ClsXml> ClsXml::FacadeOn(TreeNode* node) const
+{
+    if (!node)
+        return nullptr;
+    return std::unique_ptr<ClsXml>(new ClsXml(node));
+}
+
+bool ClsXml::LoadText(std::string_view text, XmlParser::TextMode mode)
+{
+    XmlParser::Options options;
+    options.textMode = mode;
+    TreeNodePtr document = XmlParser::Parse(text, options, log_);
+    if (!document)
+        return false;
+    Point(document.release());   // the facade's reference now owns the tree
+    return true;
+}
+
+bool ClsXml::LoadXml(const char* text)
+{
+    LogContext context(log_, "LoadXml");
+    return LoadText(ViewOf(text), XmlParser::TextMode::Trim);
+}
+
+bool ClsXml::LoadXml(const StringBuffer& text)
+{
+    LogContext context(log_, "LoadXml");
+    return LoadText(ViewOf(text), XmlParser::TextMode::Trim);
+}
+
+bool ClsXml::LoadXmlFile(const char* path, XmlParser::TextMode mode)
+{
+    LogContext context(log_, "LoadXmlFile");
+    log_.LogData("path", path ? path : "");
+    std::vector<uint8_t> bytes;
+    platform::FileError err;
+    if (!path || !platform::ReadWholeFileUpTo(path, kMaxFileBytes, bytes, err)) {
+        log_.LogError("Failed to read XML file");
+        log_.LogData("reason", err.message.c_str());
+        return false;
+    }
+    return LoadXmlBytes(bytes.data(), bytes.size(), mode);
+}
+
+bool ClsXml::LoadXmlBytes(const void* data, size_t n, XmlParser::TextMode mode)
+{
+    std::string_view bytes(static_cast<const char*>(data), n);
+    DataBuffer converted;
+    int from = 0;
+    if (bytes.substr(0, 2) == "\xFF\xFE") {
+        from = EncodingConvert::kUtf16Le;
+        bytes.remove_prefix(2);
+    } else if (bytes.substr(0, 2) == "\xFE\xFF") {
+        from = EncodingConvert::kUtf16Be;
+        bytes.remove_prefix(2);
+    } else if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        bytes.remove_prefix(3);
+    } else if (std::string name = DeclaredEncoding(bytes); !name.empty()) {
+        const int codePage = CodePageOfCharset(name);
+        // "<?xml" was found byte by byte, so a wide encoding named here is not what the bytes are.
+        if (codePage != 0 && codePage != kUtf8 && !IsWideCodePage(codePage))
+            from = codePage;
+    }
+    if (from != 0) {
+        if (!Convert(from, kUtf8, bytes, 3, converted, log_))
+            log_.LogInfo("Some characters of the XML file did not convert to UTF-8");
+        bytes = Bytes(converted);
+    }
+    if (!LoadText(bytes, mode))
+        return false;
+    std::string_view encoding;
+    TreeNode* declaration = node_->Document()->Declaration();
+    if (declaration && declaration->AttrValue("encoding", encoding) &&
+        (MarkupScan::EqualsNoCase(encoding, "utf-16") || MarkupScan::EqualsNoCase(encoding, "ucs-2") ||
+         MarkupScan::EqualsNoCase(encoding, "unicode")))
+        declaration->ReplaceAttr("encoding", "utf-8");
+    return true;
+}
+
+bool ClsXml::GetXmlBytes(DataBuffer& out)
+{
+    TreeInfo& document = *node_->Document();
+    std::string encoding;
+    if (const TreeNode* declaration = document.Declaration()) {
+        std::string_view value;
+        if (declaration->AttrValue("encoding", value))
+            encoding = std::string(value);
+    }
+    if (encoding.empty()) {
+        encoding = "utf-8";
+        document.SetDeclarationAttr("encoding", encoding);
+    }
+    StringBuffer text;
+    node_->GetXml(text);
+    const int codePage = MarkupScan::EqualsNoCase(encoding, "utf-8") ? kUtf8 : CodePageOfCharset(encoding);
+    if (codePage == kUtf8 || codePage == 0) {
+        if (codePage == 0) {
+            log_.LogInfo("Unknown charset in the XML declaration; writing UTF-8");
+            log_.LogData("charset", encoding.c_str());
+        }
+        out.AppendBytes(text.GetString(), static_cast<unsigned>(text.GetLength()));
+        return true;
+    }
+    // A wide encoding carries its byte-order mark, the only way LoadXmlFile recognises it.
+    if (codePage == EncodingConvert::kUtf16Le)
+        out.AppendBytes("\xFF\xFE", 2);
+    else if (codePage == EncodingConvert::kUtf16Be)
+        out.AppendBytes("\xFE\xFF", 2);
+    if (!Convert(kUtf8, codePage, ViewOf(text), 2, out, log_)) {
+        log_.LogError("Failed to convert XML text to its declared charset");
+        log_.LogData("charset", encoding.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool ClsXml::SaveXml(const char* path)
+{
+    LogContext context(log_, "SaveXml");
+    const std::string file(MarkupScan::Trim(ViewOf(path)));
+    log_.LogData("path", file.c_str());
+    DataBuffer bytes;
+    if (!GetXmlBytes(bytes))
+        return false;
+    platform::FileError err;
+    if (file.empty() || !platform::WriteWholeFile(file.c_str(), bytes.Data(), bytes.Size(), err)) {
+        log_.LogError("Failed to write XML file");
+        log_.LogData("reason", err.message.c_str());
+        return false;
+    }
+    return true;
+}
+
+void ClsXml::GetXmlText(StringBuffer& out) const
+{
+    out.Clear();
+    node_->GetXml(out);
+}
+
+StringBuffer ClsXml::TagName() const
+{
+    std::string_view tag = node_->Tag();
+    return StringBuffer(tag.data(), static_cast<int>(tag.size()));
+}
+
+void ClsXml::SetTagName(const char* name)
+{
+    if (name)
+        node_->SetTag(name);
+    else
+        node_->ClearTag();
+}
+
+StringBuffer ClsXml::Content() const
+{
+    std::string_view content = node_->Content();
+    return StringBuffer(content.data(), static_cast<int>(content.size()));
+}
+
+void ClsXml::SetContent(const char* text)
+{
+    if (text)
+        node_->SetContent(text);
+    else
+        node_->ClearContent();
+}
+
+bool ClsXml::AttrValue(const char* name, StringBuffer& out) const
+{
+    out.Clear();
+    std::string_view value;
+    if (!node_->AttrValue(TrimmedName(name), value))
+        return false;
+    out.AppendBytes(value.data(), static_cast<int>(value.size()));
+    return true;
+}
+
+int ClsXml::AttrValueInt(const char* name) const
+{
+    StringBuffer value;
+    return AttrValue(name, value) ? value.ParseInt() : 0;
+}
+
+void ClsXml::SetAttr(const char* name, const char* value) { node_->AppendAttr(TrimmedName(name), ViewOf(value)); }
+
+void ClsXml::ReplaceAttr(const char* name, const char* value)
+{
+    node_->ReplaceAttr(TrimmedName(name), ViewOf(value));
+}
+
+void ClsXml::ReplaceAttrInt(const char* name, int value) { ReplaceAttr(name, std::to_string(value).c_str()); }
+
+bool ClsXml::HasAttrValue(const char* name, const char* value) const
+{
+    const AttributeSet* attributes = node_->Attributes();
+    if (!attributes)
+        return false;
+    const std::string wanted = TrimmedName(name);
+    for (const AttributeSet::Entry& a : *attributes)
+        if (a.name == wanted && a.value == ViewOf(value))
+            return true;
+    return false;
+}
+
+std::unique_ptr<ClsXml> ClsXml::NewChild(const char* tag, const char* content)
+{
+    return FacadeOn(node_->AppendNewChild(ChildTagName(tag), content));
+}
+
+void ClsXml::AppendChild(const char* tag, const char* content) { node_->AppendNewChild(ChildTagName(tag), content); }
+
+bool ClsXml::AddChildTree(ClsXml& tree)
+{
+    if (node_->AppendChild(tree.node_))
+        return true;
+    log_.LogError("Cannot append a node that has a parent or belongs to this document");
+    return false;
+}
+
+std::unique_ptr<ClsXml> ClsXml::FirstChild() const { return FacadeOn(node_->FirstChild()); }
+
+std::unique_ptr<ClsXml> ClsXml::FindChild(const char* tag) const
+{
+    for (TreeNode* c = node_->FirstChild(); c; c = c->NextSibling())
+        if (c->HasTag() && c->Tag() == ViewOf(tag))
+            return FacadeOn(c);
+    return nullptr;
+}
+
+std::unique_ptr<ClsXml> ClsXml::FindChildByAttr(const char* tag, const char* attrName, const char* valuePattern) const
+{
+    const std::string_view name = ViewOf(attrName);
+    for (TreeNode* c = node_->FirstChild(); c; c = c->NextSibling()) {
+        if (!c->HasTag() || c->Tag() != ViewOf(tag) || !c->Attributes())
+            continue;
+        for (const AttributeSet::Entry& a : *c->Attributes())
+            if (a.name == name && WildcardMatch(a.value, ViewOf(valuePattern)))
+                return FacadeOn(c);
+    }
+    return nullptr;
+}
+
+bool ClsXml::MoveToParent()
+{
+    if (!node_->Parent())
+        return false;
+    Point(node_->Parent());
+    return true;
+}
+
+bool ClsXml::MoveToFirstChild()
+{
+    if (!node_->FirstChild())
+        return false;
+    Point(node_->FirstChild());
+    return true;
+}
+
+bool ClsXml::MoveToNextSibling()
+{
+    if (!node_->NextSibling())
+        return false;
+    Point(node_->NextSibling());
+    return true;
+}
+
+int ClsXml::NumChildren() const { return static_cast<int>(node_->ChildCount()); }
+
+void ClsXml::GetTextOfTag(const char* tag, StringBuffer& out, const char* exclude) const
+{
+    if (!tag)
+        return;
+    node_->GetTextOfTag(tag, out, ViewOf(exclude));
+}
+
+// Greedy match that backtracks only to the last "*", so it never explores
+// more than text length times pattern length steps.
+bool ClsXml::WildcardMatch(std::string_view text, std::string_view pattern)
+{
+    size_t t = 0;
+    size_t p = 0;
+    size_t starP = std::string_view::npos;
+    size_t starT = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starT = t;
+        } else if (p < pattern.size() && pattern[p] == text[t]) {
+            ++p;
+            ++t;
+        } else if (starP != std::string_view::npos) {
+            p = starP + 1;
+            t = ++starT;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+} // namespace plentor

@@ -1,0 +1,127 @@
+#include "markup/MarkupScan.h"
+
+#include <array>
+#include <cstring>
+
+namespace plentor {
+
+namespace {
+
+constexpr std::array<unsigned char, 256> MakeLowerTable()
+{
+    std::array<unsigned char, 256> table{};
+    for (int i = 0; i < 256; ++i)
+        table[static_cast<size_t>(i)] = static_cast<unsigned char>(i >= 'A' && i <= 'Z' ? i + ('a' - 'A') : i);
+    return table;
+}
+
+constexpr std::array<unsigned char, 256> kLower = MakeLowerTable();
+
+unsigned char Fold(char c) { return kLower[static_cast<unsigned char>(c)]; }
+
+// Scan states of FindTagEnds.
+enum State { kOutside, kJustClosed, kInDouble, kInSingle, kStateCount };
+
+} // namespace
+
+bool MarkupScan::EqualsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (Fold(a[i]) != Fold(b[i]))
+            return false;
+    return true;
+}
+
+bool MarkupScan::StartsWithNoCase(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+size_t MarkupScan::FindNoCase(std::string_view text, std::string_view needle, size_t from)
+{
+    if (needle.empty() || from > text.size() || text.size() - from < needle.size())
+        return npos;
+    const unsigned char first = Fold(needle[0]);
+    const unsigned char other = static_cast<unsigned char>(
+        first >= 'a' && first <= 'z' ? first - ('a' - 'A') : first);
+    const char* base = text.data();
+    const size_t last = text.size() - needle.size();
+    size_t i = from;
+    while (i <= last) {
+        // memchr finds candidates for the first byte far faster than a byte loop.
+        const void* a = std::memchr(base + i, first, last - i + 1);
+        const void* b = other != first ? std::memchr(base + i, other, last - i + 1) : nullptr;
+        const char* hit = static_cast<const char*>(a);
+        if (!hit || (b && static_cast<const char*>(b) < hit))
+            hit = static_cast<const char*>(b);
+        if (!hit)
+            return npos;
+        i = static_cast<size_t>(hit - base);
+        size_t k = 1;
+        while (k < needle.size() && Fold(base[i + k]) == Fold(needle[k]))
+            ++k;
+        if (k == needle.size())
+            return i;
+        ++i;
+    }
+    return npos;
+}
+
+std::string_view MarkupScan::Trim(std::string_view text)
+{
+    size_t b = 0;
+    size_t e = text.size();
+    while (b < e && IsSpace(text[b]))
+        ++b;
+    while (e > b && IsSpace(text[e - 1]))
+        --e;
+    return text.substr(b, e - b);
+}
+
+void MarkupScan::FindAllNoCase(std::string_view text, std::string_view needle, std::vector<size_t>& out)
+{
+    for (size_t at = FindNoCase(text, needle); at != npos; at = FindNoCase(text, needle, at + 1))
+        out.push_back(at);
+}
+
+// Dynamic programming from the end: r[s] is where a scan that is in state s
+// just before position p stops. Each position depends only on the one after
+// it, so four numbers carry the whole table and overlapping or unbalanced
+// tags cost no rescans.
+void MarkupScan::FindTagEnds(std::string_view text, const std::vector<size_t>& starts, QuoteRule rule,
+                             std::vector<size_t>& ends)
+{
+    const size_t n = text.size();
+    ends.assign(starts.size(), n);
+    if (starts.empty())
+        return;
+    size_t r[kStateCount] = {npos, npos, npos, npos};
+    size_t nextGt = npos;
+    size_t k = starts.size();
+    const bool reopenAfterClose = rule == QuoteRule::Always;
+    for (size_t p = n; p-- > starts.front();) {
+        const char c = text[p];
+        size_t s[kStateCount];
+        if (c == '>') {
+            s[kOutside] = s[kJustClosed] = p;
+            nextGt = p;
+        } else if (c == '"' || c == '\'') {
+            const size_t opened = c == '"' ? r[kInDouble] : r[kInSingle];
+            s[kOutside] = opened;
+            s[kJustClosed] = reopenAfterClose ? opened : r[kOutside];
+        } else {
+            s[kOutside] = s[kJustClosed] = r[kOutside];
+        }
+        s[kInDouble] = c == '"' ? r[kJustClosed] : r[kInDouble];
+        s[kInSingle] = c == '\'' ? r[kJustClosed] : r[kInSingle];
+        std::memcpy(r, s, sizeof r);
+        while (k > 0 && starts[k - 1] == p) {
+            --k;
+            ends[k] = r[kOutside] != npos ? r[kOutside] : (nextGt != npos ? nextGt : n);
+        }
+    }
+}
+
+} // namespace plentor

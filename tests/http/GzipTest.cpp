@@ -1,0 +1,237 @@
+#include "http/Gzip.h"
+
+#include "log/Logger.h"
+#include "text/DataBuffer.h"
+#include "text/StringBuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <zlib.h>
+
+namespace plentor {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Optional header fields of a gzip member.
+struct HeaderFields {
+    std::string name;
+    std::string comment;
+    std::string extra;
+    bool headerCrc = false;
+};
+
+// A real gzip member written by zlib's own gzip encoder.
+Bytes GzipWithZlib(const std::string& data, const HeaderFields& fields = {})
+{
+    z_stream zs {};
+    EXPECT_EQ(deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    gz_header header {};
+    std::string name = fields.name, comment = fields.comment, extra = fields.extra;
+    header.name = name.empty() ? Z_NULL : reinterpret_cast<Bytef*>(name.data());
+    header.comment = comment.empty() ? Z_NULL : reinterpret_cast<Bytef*>(comment.data());
+    header.extra = extra.empty() ? Z_NULL : reinterpret_cast<Bytef*>(extra.data());
+    header.extra_len = static_cast<uInt>(extra.size());
+    header.hcrc = fields.headerCrc ? 1 : 0;
+    EXPECT_EQ(deflateSetHeader(&zs, &header), Z_OK);
+    Bytes out(deflateBound(&zs, static_cast<uLong>(data.size())) + 64 + name.size() + comment.size() + extra.size());
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    zs.avail_in = static_cast<uInt>(data.size());
+    zs.next_out = out.data();
+    zs.avail_out = static_cast<uInt>(out.size());
+    EXPECT_EQ(deflate(&zs, Z_FINISH), Z_STREAM_END);
+    out.resize(zs.total_out);
+    deflateEnd(&zs);
+    return out;
+}
+
+std::string Text(Logger& log)
+{
+    StringBuffer out;
+    log.GetText(out);
+    return out.ToStdString();
+}
+
+struct Result {
+    bool ok;
+    std::string output;
+    std::string log;
+};
+
+Result Gunzip(const Bytes& input)
+{
+    DataBuffer in(input.data(), static_cast<unsigned>(input.size()));
+    DataBuffer out("left over", 9);
+    Logger log;
+    bool ok = Gzip::Gunzip(in, out, log);
+    return {ok, std::string(reinterpret_cast<const char*>(out.Data()), out.Size()), Text(log)};
+}
+
+std::string Repetitive(size_t n)
+{
+    std::string s;
+    while (s.size() < n)
+        s += "<p>Plentor saves pages to bookmark services, line " + std::to_string(s.size()) + "</p>\n";
+    return s.substr(0, n);
+}
+
+std::string Random(size_t n)
+{
+    std::mt19937 rng(12345);
+    std::string s(n, '\0');
+    for (char& c : s)
+        c = static_cast<char>(rng());
+    return s;
+}
+
+TEST(GzipTest, InflatesMembersWithEveryHeaderField)
+{
+    const std::string bodies[] = {Repetitive(300000), Random(200000), "x", ""};
+    const HeaderFields headers[] = {
+        {},
+        {"page.html", "saved by a test", "", false},
+        {"", "", std::string("AB\x04\x00" "data", 8), false},
+        {"", "", "", true},
+        {"index.html", "all fields", std::string("XY\x02\x00" "zz", 6), true},
+    };
+    for (const std::string& body : bodies) {
+        for (const HeaderFields& header : headers) {
+            SCOPED_TRACE("body " + std::to_string(body.size()) + " bytes, name '" + header.name + "'");
+            Result r = Gunzip(GzipWithZlib(body, header));
+            EXPECT_TRUE(r.ok) << r.log;
+            EXPECT_EQ(r.output.size(), body.size());
+            EXPECT_TRUE(r.output == body);
+        }
+    }
+}
+
+TEST(GzipTest, LogsSizesFromTheTrailer)
+{
+    Bytes gz = GzipWithZlib(Repetitive(5000));
+    Result r = Gunzip(gz);
+    ASSERT_TRUE(r.ok);
+    EXPECT_NE(r.log.find("CompressedSize"), std::string::npos) << r.log;
+    EXPECT_NE(r.log.find(std::to_string(gz.size() - 18)), std::string::npos) << r.log;
+    EXPECT_NE(r.log.find("UncompressedSize"), std::string::npos) << r.log;
+    EXPECT_NE(r.log.find("5000"), std::string::npos) << r.log;
+}
+
+TEST(GzipTest, ChecksumsAndSizeInTrailerAreNotTrusted)
+{
+    const std::string body = Repetitive(100000);
+    Bytes gz = GzipWithZlib(body);
+    Bytes badCrc = gz;
+    badCrc[badCrc.size() - 8] ^= 0xFF;
+    Bytes smallSize = gz;
+    smallSize[smallSize.size() - 4] = 1;
+    smallSize[smallSize.size() - 3] = smallSize[smallSize.size() - 2] = smallSize[smallSize.size() - 1] = 0;
+    Bytes hugeSize = gz;
+    hugeSize[hugeSize.size() - 4] = hugeSize[hugeSize.size() - 3] = 0xFF;
+    hugeSize[hugeSize.size() - 2] = hugeSize[hugeSize.size() - 1] = 0xFF;
+    Bytes badHeaderCrc = GzipWithZlib(body, {"", "", "", true});
+    badHeaderCrc[10] ^= 0xFF;
+    for (const Bytes* input : {&badCrc, &smallSize, &hugeSize, &badHeaderCrc}) {
+        Result r = Gunzip(*input);
+        EXPECT_TRUE(r.ok) << r.log;
+        EXPECT_TRUE(r.output == body);
+    }
+}
+
+TEST(GzipTest, MemberWithoutDeflateDataIsEmpty)
+{
+    Bytes member = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0};
+    Result r = Gunzip(member);
+    EXPECT_TRUE(r.ok) << r.log;
+    EXPECT_TRUE(r.output.empty());
+}
+
+TEST(GzipTest, ConcatenatedMembersAreAllInflated)
+{
+    Bytes gz = GzipWithZlib("first part, ");
+    Bytes second = GzipWithZlib("second part", {"b.txt", "", "", false});
+    gz.insert(gz.end(), second.begin(), second.end());
+    Result r = Gunzip(gz);
+    EXPECT_TRUE(r.ok) << r.log;
+    EXPECT_EQ(r.output, "first part, second part");
+}
+
+TEST(GzipTest, BytesAfterTheLastMemberAreIgnored)
+{
+    Bytes gz = GzipWithZlib("body");
+    for (uint8_t b : Bytes{0, 0, 0, 'x', 'y'})
+        gz.push_back(b);
+    Result r = Gunzip(gz);
+    EXPECT_TRUE(r.ok) << r.log;
+    EXPECT_EQ(r.output, "body");
+    EXPECT_NE(r.log.find("Ignored data after the last gzip member"), std::string::npos) << r.log;
+}
+
+struct FailureCase {
+    const char* what;
+    Bytes input;
+    const char* message;
+};
+
+Bytes Truncated(const Bytes& gz, size_t drop) { return Bytes(gz.begin(), gz.end() - static_cast<long>(drop)); }
+
+TEST(GzipTest, BadInputFailsWithItsReason)
+{
+    const Bytes gz = GzipWithZlib(Random(20000));
+    Bytes corrupt = gz;
+    for (size_t i = 10; i < 40; ++i)
+        corrupt[i] = 0xFF;
+    const Bytes header = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 3};
+    auto withFlags = [&](uint8_t flags, Bytes rest) {
+        Bytes b = header;
+        b[3] = flags;
+        b.insert(b.end(), rest.begin(), rest.end());
+        return b;
+    };
+    const FailureCase cases[] = {
+        {"nine bytes", {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0}, "Gzip data too small"},
+        {"empty", {}, "Gzip data too small"},
+        {"wrong ID", {0x1F, 0x8C, 8, 0, 0, 0, 0, 0, 0, 3, 1, 2, 3, 4, 5, 6, 7, 8, 9}, "Invalid GZip ID"},
+        {"text", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!'}, "Invalid GZip ID"},
+        {"method 7", {0x1F, 0x8B, 7, 0, 0, 0, 0, 0, 0, 3, 1, 2, 3, 4, 5, 6, 7, 8, 9}, "Invalid GZip compression method"},
+        {"gzip magic then text", {0x1F, 0x8B, 'p', 'l', 'a', 'i', 'n', ' ', 't', 'e', 'x', 't'},
+         "Invalid GZip compression method"},
+        {"name runs to the end", withFlags(0x08, {'n', 'a', 'm', 'e', '.', 't', 'x', 't', 'a', 'b', 'c'}),
+         "Buffer would have been overrun"},
+        {"comment runs to the end", withFlags(0x10, Bytes(20, 'c')), "Buffer would have been overrun"},
+        {"extra length past the end", withFlags(0x04, {0x20, 0x00, 1, 2, 3, 4, 5, 6, 7, 8, 9}),
+         "Buffer would have been overrun"},
+        {"extra length cut off", withFlags(0x04, {0x20}), "Buffer would have been overrun"},
+        {"header CRC cut off", withFlags(0x02, {0x12}), "Buffer would have been overrun"},
+        {"header only", header, "Not enough data for trailing CRC32 or ISIZE"},
+        {"short trailer", withFlags(0, {1, 2, 3, 4, 5, 6, 7}), "Not enough data for trailing CRC32 or ISIZE"},
+        {"trailer cut off", Truncated(gz, 4), "Not enough data for trailing CRC32 or ISIZE"},
+        {"deflate data cut off", Truncated(gz, 1000), "Compressed data is truncated"},
+        {"corrupt deflate data", corrupt, "Failed to inflate gzip data"},
+    };
+    for (const FailureCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        Result r = Gunzip(c.input);
+        EXPECT_FALSE(r.ok);
+        EXPECT_TRUE(r.output.empty());
+        EXPECT_NE(r.log.find(c.message), std::string::npos) << r.log;
+    }
+}
+
+TEST(GzipTest, BadSecondMemberFailsTheWhole)
+{
+    Bytes gz = GzipWithZlib("first");
+    Bytes second = Truncated(GzipWithZlib(Random(5000)), 100);
+    gz.insert(gz.end(), second.begin(), second.end());
+    Result r = Gunzip(gz);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.output.empty());
+    EXPECT_NE(r.log.find("Compressed data is truncated"), std::string::npos) << r.log;
+}
+
+} // namespace
+} // namespace plentor

@@ -1,0 +1,342 @@
+#include "markup/ClsXml.h"
+
+#include "platform/Files.h"
+#include "text/DataBuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace plentor {
+namespace {
+
+std::string Text(const ClsXml& xml)
+{
+    StringBuffer out;
+    xml.GetXmlText(out);
+    return out.ToStdString();
+}
+
+std::string LogText(ClsXml& xml)
+{
+    StringBuffer out;
+    xml.Log().GetText(out);
+    return out.ToStdString();
+}
+
+// A fresh directory for one test's files, removed afterwards.
+class TempDir {
+public:
+    TempDir()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "plentor-xml-XXXXXX").string();
+        path_ = mkdtemp(pattern.data());
+    }
+    ~TempDir() { std::filesystem::remove_all(path_); }
+    std::string File(const char* name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+void WriteBytes(const std::string& path, std::string_view bytes)
+{
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(ClsXmlTest, NewFacadeHoldsUnnamedRoot)
+{
+    ClsXml xml;
+    EXPECT_EQ(xml.TagName().ToStdString(), "unnamed");
+    EXPECT_EQ(Text(xml), "\r\n<unnamed></unnamed>\r\n");
+}
+
+TEST(ClsXmlTest, FailedLoadLeavesFacadeAsItWas)
+{
+    ClsXml xml;
+    ASSERT_TRUE(xml.LoadXml("<a>x</a>"));
+    EXPECT_FALSE(xml.LoadXml("no element here"));
+    EXPECT_FALSE(xml.LoadXml(static_cast<const char*>(nullptr)));
+    EXPECT_EQ(xml.TagName().ToStdString(), "a");
+    EXPECT_EQ(xml.Content().ToStdString(), "x");
+    EXPECT_NE(LogText(xml).find("No element in XML text"), std::string::npos);
+    EXPECT_NE(LogText(xml).find("LoadXml"), std::string::npos);
+}
+
+TEST(ClsXmlTest, AttributesKeepOrderAndFirstMatchWins)
+{
+    ClsXml xml;
+    xml.SetAttr(" n ", "1");
+    xml.SetAttr("n", "2");
+    xml.SetAttr("m", nullptr);
+    StringBuffer value;
+    EXPECT_TRUE(xml.AttrValue("n", value));
+    EXPECT_EQ(value.ToStdString(), "1");
+    EXPECT_TRUE(xml.HasAttrValue("n", "2"));
+    EXPECT_FALSE(xml.HasAttrValue("n", "3"));
+    EXPECT_TRUE(xml.AttrValue("m", value));
+    EXPECT_EQ(value.ToStdString(), "");
+    EXPECT_FALSE(xml.AttrValue("N", value));   // names are case-sensitive
+    xml.ReplaceAttrInt("n", -42);
+    EXPECT_EQ(xml.AttrValueInt("n"), -42);
+    EXPECT_EQ(xml.AttrValueInt("absent"), 0);
+    EXPECT_EQ(Text(xml), "\r\n<unnamed m=\"\" n=\"-42\"></unnamed>\r\n");
+}
+
+TEST(ClsXmlTest, ChildrenNavigationAndSearch)
+{
+    ClsXml xml;
+    ASSERT_TRUE(xml.LoadXml("<r><item id=\"alpha-1\"/><item id=\"beta-2\">b</item><other/></r>"));
+    std::unique_ptr<ClsXml> made = xml.NewChild("  new tag ", "c");
+    ASSERT_TRUE(made);
+    EXPECT_EQ(made->TagName().ToStdString(), "new_tag");
+    xml.AppendChild("last", nullptr);
+    EXPECT_EQ(xml.NumChildren(), 5);
+
+    struct Case {
+        const char* tag;
+        const char* attr;
+        const char* pattern;
+        const char* found;   // its id, "" for none
+    } cases[] = {
+        {"item", "id", "beta-*", "beta-2"},     {"item", "id", "*-1", "alpha-1"},
+        {"item", "id", "*", "alpha-1"},         {"item", "id", "a*p*1", "alpha-1"},
+        {"item", "id", "BETA-*", ""},           {"item", "name", "*", ""},
+        {"other", "id", "*", ""},               {"item", "id", "alpha", ""},
+    };
+    for (const Case& c : cases) {
+        std::unique_ptr<ClsXml> child = xml.FindChildByAttr(c.tag, c.attr, c.pattern);
+        StringBuffer id;
+        if (child)
+            child->AttrValue("id", id);
+        EXPECT_EQ(id.ToStdString(), c.found) << c.pattern;
+    }
+    EXPECT_FALSE(xml.FindChild("missing"));
+    ASSERT_TRUE(xml.FindChild("other"));
+
+    ClsXml& cursor = xml;
+    ASSERT_TRUE(cursor.MoveToFirstChild());
+    ASSERT_TRUE(cursor.MoveToNextSibling());
+    EXPECT_EQ(cursor.Content().ToStdString(), "b");
+    EXPECT_FALSE(cursor.MoveToFirstChild());
+    EXPECT_TRUE(cursor.MoveToParent());
+    EXPECT_FALSE(cursor.MoveToParent());
+    EXPECT_EQ(cursor.TagName().ToStdString(), "r");
+}
+
+TEST(ClsXmlTest, WildcardPatterns)
+{
+    EXPECT_TRUE(ClsXml::WildcardMatch("", ""));
+    EXPECT_TRUE(ClsXml::WildcardMatch("", "**"));
+    EXPECT_TRUE(ClsXml::WildcardMatch("abcabd", "*abd"));
+    EXPECT_TRUE(ClsXml::WildcardMatch("abc", "a*c"));
+    EXPECT_FALSE(ClsXml::WildcardMatch("abc", "a*b"));
+    EXPECT_FALSE(ClsXml::WildcardMatch("abc", ""));
+}
+
+TEST(ClsXmlTest, ChildFacadeOutlivesRootFacade)
+{
+    std::unique_ptr<ClsXml> child;
+    {
+        ClsXml root;
+        ASSERT_TRUE(root.LoadXml("<r><a>x</a></r>"));
+        child = root.FirstChild();
+    }
+    ASSERT_TRUE(child);
+    EXPECT_EQ(child->Content().ToStdString(), "x");
+    ASSERT_TRUE(child->MoveToParent());
+    EXPECT_EQ(child->TagName().ToStdString(), "r");
+    // Loading again releases the old tree, which nothing else holds.
+    ASSERT_TRUE(child->LoadXml("<s/>"));
+    EXPECT_EQ(child->TagName().ToStdString(), "s");
+}
+
+TEST(ClsXmlTest, MovingADocumentUnderAnotherKeepsFacadesValid)
+{
+    auto target = std::make_unique<ClsXml>();
+    ASSERT_TRUE(target->LoadXml("<target/>"));
+    auto moved = std::make_unique<ClsXml>();
+    ASSERT_TRUE(moved->LoadXml("<?xml version=\"1.0\"?><m><inner>i</inner></m>"));
+    std::unique_ptr<ClsXml> inner = moved->FirstChild();
+
+    ASSERT_TRUE(target->AddChildTree(*moved));
+    EXPECT_EQ(Text(*target), "\r\n<target>\r\n<m>\r\n<inner>i</inner>\r\n</m>\r\n</target>\r\n");
+    // The moved root lost its own declaration along with its document.
+    EXPECT_EQ(Text(*moved), "\r\n<m>\r\n<inner>i</inner>\r\n</m>\r\n");
+
+    EXPECT_FALSE(target->AddChildTree(*moved));   // same document now
+    EXPECT_FALSE(target->AddChildTree(*inner));   // has a parent
+    ClsXml other;
+    EXPECT_FALSE(other.AddChildTree(*inner));     // has a parent in another document
+
+    // Facades of both former documents keep the joined tree alive in any order.
+    target.reset();
+    moved.reset();
+    ASSERT_TRUE(inner->MoveToParent());
+    ASSERT_TRUE(inner->MoveToParent());
+    EXPECT_EQ(inner->TagName().ToStdString(), "target");
+}
+
+TEST(ClsXmlTest, GetTextOfTagVisitsBreadthFirstAndSkipsExcluded)
+{
+    ClsXml xml;
+    ASSERT_TRUE(xml.LoadXml("<root><text>a</text><script><text>code</text></script>"
+                            "<div><text>b</text><p><text>c</text></p></div><text/><text>d</text></root>"));
+    struct Case {
+        const char* tag;
+        const char* exclude;
+        const char* text;
+    } cases[] = {
+        {"text", "script|style", "pre:a  d b c"},
+        {"text", "", "pre:a  d code b c"},
+        {"text", "div|script", "pre:a  d"},
+        {"root", "root", "pre:"},
+        {"none", "", "pre:"},
+    };
+    for (const Case& c : cases) {
+        StringBuffer out("pre:");
+        xml.GetTextOfTag(c.tag, out, c.exclude);
+        EXPECT_EQ(out.ToStdString(), c.text) << c.exclude;
+    }
+    StringBuffer out("x");
+    xml.GetTextOfTag(nullptr, out, "");
+    EXPECT_EQ(out.ToStdString(), "x");
+}
+
+struct FileCase {
+    const char* name;
+    std::string bytes;
+    const char* content;    // of the root, in UTF-8
+    const char* encoding;   // in the declaration after loading, "" for none
+};
+
+class ClsXmlLoadFile : public testing::TestWithParam<FileCase> {};
+
+TEST_P(ClsXmlLoadFile, BringsFileToUtf8)
+{
+    TempDir dir;
+    const std::string path = dir.File("in.xml");
+    WriteBytes(path, GetParam().bytes);
+    ClsXml xml;
+    ASSERT_TRUE(xml.LoadXmlFile(path.c_str())) << LogText(xml);
+    EXPECT_EQ(xml.Content().ToStdString(), GetParam().content);
+    std::string text = Text(xml);
+    const std::string declared = GetParam().encoding;
+    if (declared.empty())
+        EXPECT_EQ(text.find("<?xml"), std::string::npos) << text;
+    else
+        EXPECT_NE(text.find("encoding=\"" + declared + "\""), std::string::npos) << text;
+}
+
+// Latin-1 text as UTF-16 code units.
+std::string Utf16(std::string_view latin1, bool bigEndian)
+{
+    std::string out;
+    for (char c : latin1) {
+        out.push_back(bigEndian ? '\0' : c);
+        out.push_back(bigEndian ? c : '\0');
+    }
+    return out;
+}
+
+const FileCase kFiles[] = {
+    {"Utf8", "<a>\xC3\xA9</a>", "\xC3\xA9", ""},
+    {"Utf8Bom", "\xEF\xBB\xBF<a>\xC3\xA9</a>", "\xC3\xA9", ""},
+    {"Utf16LeBom", "\xFF\xFE" + Utf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?><a>\xE9</a>", false), "\xC3\xA9",
+     "utf-8"},
+    {"Utf16BeBom", "\xFE\xFF" + Utf16("<a>\xE9</a>", true), "\xC3\xA9", ""},
+    {"DeclaredLatin1", "<?xml version=\"1.0\" encoding = 'ISO-8859-1' ?><a>caf\xE9</a>", "caf\xC3\xA9", "ISO-8859-1"},
+    {"DeclaredUtf8", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>\xC3\xA9</a>", "\xC3\xA9", "UTF-8"},
+    {"UnknownCharsetKeepsBytes", "<?xml version=\"1.0\" encoding=\"x-nothing\"?><a>\xC3\xA9</a>", "\xC3\xA9",
+     "x-nothing"},
+    // The declaration was readable byte by byte, so the bytes are not UTF-16 whatever it says.
+    {"Utf16DeclaredWithoutBom", "<?xml version=\"1.0\" encoding=\"utf-16\"?><a>x</a>", "x", "utf-8"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, ClsXmlLoadFile, testing::ValuesIn(kFiles),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ClsXmlTest, LoadFileFailures)
+{
+    TempDir dir;
+    ClsXml xml;
+    EXPECT_FALSE(xml.LoadXmlFile(dir.File("missing.xml").c_str()));
+    EXPECT_NE(LogText(xml).find("Failed to read XML file"), std::string::npos);
+    const std::string empty = dir.File("empty.xml");
+    WriteBytes(empty, "");
+    EXPECT_FALSE(xml.LoadXmlFile(empty.c_str()));
+    EXPECT_EQ(xml.TagName().ToStdString(), "unnamed");
+}
+
+TEST(ClsXmlTest, SaveAddsDeclarationAndTrimsPath)
+{
+    TempDir dir;
+    const std::string path = dir.File("out.xml");
+    ClsXml xml;
+    ASSERT_TRUE(xml.LoadXml("<a>x &amp; y</a>"));
+    ASSERT_TRUE(xml.SaveXml((" \t" + path + "\r\n").c_str())) << LogText(xml);
+    EXPECT_EQ(ReadBytes(path), "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n\r\n<a>x &amp; y</a>\r\n");
+}
+
+TEST(ClsXmlTest, SaveConvertsToDeclaredCharsetAndLoadsBack)
+{
+    TempDir dir;
+    for (const char* charset : {"iso-8859-1", "utf-16", "windows-1252"}) {
+        const std::string path = dir.File("round.xml");
+        ClsXml xml;
+        ASSERT_TRUE(xml.LoadXml(("<?xml version=\"1.0\" encoding=\"" + std::string(charset) +
+                                 "\"?><a>caf\xC3\xA9</a>").c_str()));
+        ASSERT_TRUE(xml.SaveXml(path.c_str())) << charset << LogText(xml);
+        const std::string bytes = ReadBytes(path);
+        if (std::string(charset) == "utf-16")
+            EXPECT_EQ(bytes.substr(0, 4), std::string("\xFF\xFE<\0", 4));
+        else
+            EXPECT_NE(bytes.find("caf\xE9</a>"), std::string::npos) << charset;
+        ClsXml back;
+        ASSERT_TRUE(back.LoadXmlFile(path.c_str())) << charset;
+        EXPECT_EQ(back.Content().ToStdString(), "caf\xC3\xA9") << charset;
+    }
+}
+
+TEST(ClsXmlTest, SaveFailures)
+{
+    TempDir dir;
+    ClsXml xml;
+    EXPECT_FALSE(xml.SaveXml(dir.File("no/such/dir/x.xml").c_str()));
+    EXPECT_NE(LogText(xml).find("Failed to write XML file"), std::string::npos);
+    // A character the declared charset cannot hold fails the save instead of vanishing.
+    ASSERT_TRUE(xml.LoadXml("<?xml version=\"1.0\" encoding=\"iso-8859-1\"?><a>\xE2\x82\xAC</a>"));
+    const std::string path = dir.File("euro.xml");
+    EXPECT_FALSE(xml.SaveXml(path.c_str()));
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST(ClsXmlTest, DeepDocumentLoadsWritesAndFrees)
+{
+    constexpr int kDepth = 100000;
+    std::string text;
+    for (int i = 0; i < kDepth; ++i)
+        text += "<e>";
+    for (int i = 0; i < kDepth; ++i)
+        text += "</e>";
+    ClsXml xml;
+    ASSERT_TRUE(xml.LoadXml(text.c_str()));
+    std::unique_ptr<ClsXml> deep = xml.FirstChild();
+    while (deep->MoveToFirstChild()) {
+    }
+    StringBuffer out;
+    xml.GetXmlText(out);
+    EXPECT_EQ(out.GetLength(), kDepth * 11);
+}
+
+} // namespace
+} // namespace plentor

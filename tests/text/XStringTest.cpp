@@ -1,0 +1,205 @@
+#include "text/XString.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+namespace plentor {
+namespace {
+
+// Sets the active ANSI code page through the environment and restores it.
+class XStringTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* acp = std::getenv("PLENTOR_ACP");
+        if (acp != nullptr)
+            savedAcp_ = acp;
+        SetAcp("1252");
+    }
+
+    void TearDown() override
+    {
+        if (savedAcp_)
+            setenv("PLENTOR_ACP", savedAcp_->c_str(), 1);
+        else
+            unsetenv("PLENTOR_ACP");
+    }
+
+    static void SetAcp(const char* codePage) { setenv("PLENTOR_ACP", codePage, 1); }
+
+    std::optional<std::string> savedAcp_;
+};
+
+TEST_F(XStringTest, EmptyValueHasAllFormsEmpty)
+{
+    XString x;
+    EXPECT_STREQ(x.GetAnsi(), "");
+    EXPECT_STREQ(x.GetUtf8(), "");
+    EXPECT_EQ(std::u16string(x.GetUtf16()), u"");
+    EXPECT_TRUE(x.IsAnsiExact());
+    EXPECT_EQ(x.Length(), 0);
+
+    x.SetUtf8("abc");
+    x.SetUtf8(nullptr);
+    EXPECT_EQ(std::u16string(x.GetUtf16()), u"");
+    x.SetUtf16(u"abc", 0);
+    EXPECT_STREQ(x.GetAnsi(), "");
+}
+
+TEST_F(XStringTest, Utf8EAcuteIsExactE9InWindows1252)
+{
+    XString x;
+    x.SetUtf8("\xC3\xA9");
+    EXPECT_STREQ(x.GetAnsi(), "\xE9");
+    EXPECT_TRUE(x.IsAnsiExact());
+}
+
+TEST_F(XStringTest, EveryFormConvertsFromEverySetter)
+{
+    const std::u16string unicode = u"caf\u00E9 \u20AC";
+    const std::string utf8 = "caf\xC3\xA9 \xE2\x82\xAC";
+    const std::string ansi = "caf\xE9 \x80";
+    for (int setter = 0; setter < 4; ++setter) {
+        XString x;
+        switch (setter) {
+        case 0: x.SetAnsi(ansi.c_str()); break;
+        case 1: x.SetUtf8(utf8.c_str()); break;
+        case 2: x.SetUtf16z(unicode.c_str()); break;
+        case 3: x.SetSystemString(unicode.c_str()); break;
+        }
+        EXPECT_EQ(std::u16string(x.GetUtf16()), unicode) << "setter " << setter;
+        EXPECT_EQ(std::string(x.GetUtf8()), utf8) << "setter " << setter;
+        EXPECT_EQ(std::string(x.GetAnsi()), ansi) << "setter " << setter;
+        EXPECT_TRUE(x.IsAnsiExact()) << "setter " << setter;
+        EXPECT_EQ(x.GetUtf8Buffer().ToStdString(), utf8);
+    }
+}
+
+TEST_F(XStringTest, SetUtf16TakesCountUnits)
+{
+    XString x;
+    x.SetUtf16(u"abc", 2);
+    EXPECT_STREQ(x.GetUtf8(), "ab");
+    EXPECT_EQ(std::u16string(x.GetUtf16()), u"ab");
+}
+
+TEST_F(XStringTest, SettingOneFormReplacesTheOthers)
+{
+    XString x;
+    x.SetUtf8("first");
+    EXPECT_STREQ(x.GetAnsi(), "first");
+    EXPECT_EQ(std::u16string(x.GetUtf16()), u"first");
+    x.SetUtf16z(u"second");
+    EXPECT_STREQ(x.GetAnsi(), "second");
+    EXPECT_STREQ(x.GetUtf8(), "second");
+    x.SetAnsi("third");
+    EXPECT_STREQ(x.GetUtf8(), "third");
+    EXPECT_EQ(std::u16string(x.GetUtf16()), u"third");
+}
+
+TEST_F(XStringTest, CharacterOutsideTheCodePageMakesAnsiLossy)
+{
+    XString x;
+    x.SetUtf16z(u"a\u03A9b");
+    EXPECT_STREQ(x.GetAnsi(), "ab");
+    EXPECT_FALSE(x.IsAnsiExact());
+    EXPECT_EQ(std::u16string(x.GetUtf16()), u"a\u03A9b");   // the source form is kept
+
+    x.SetUtf8("plain");
+    EXPECT_TRUE(x.IsAnsiExact());
+}
+
+TEST_F(XStringTest, UnsupportedCodePageGivesEmptyLossyAnsi)
+{
+    SetAcp("12345");
+    XString x;
+    x.SetUtf8("abc");
+    EXPECT_STREQ(x.GetAnsi(), "");
+    EXPECT_FALSE(x.IsAnsiExact());
+    EXPECT_STREQ(x.GetUtf8(), "abc");
+}
+
+TEST_F(XStringTest, Utf8CodePageMakesAnsiTheUtf8Bytes)
+{
+    SetAcp("65001");
+    XString x;
+    x.SetUtf16z(u"\u03A9");
+    EXPECT_STREQ(x.GetAnsi(), "\xCE\xA9");
+    EXPECT_TRUE(x.IsAnsiExact());
+}
+
+// A remembered form is not recomputed, so switching the code page between
+// calls shows which forms a change invalidated.
+TEST_F(XStringTest, FormsAreRememberedUntilTheValueChanges)
+{
+    XString x;
+    x.SetUtf8("\xC3\xA9");
+    EXPECT_STREQ(x.GetAnsi(), "\xE9");
+    SetAcp("65001");
+    EXPECT_STREQ(x.GetAnsi(), "\xE9");
+
+    x.TrimUtf8();                       // nothing to trim
+    EXPECT_EQ(x.ReplaceAllUtf8("x", "y"), 0);
+    EXPECT_STREQ(x.GetAnsi(), "\xE9");
+
+    EXPECT_EQ(x.ReplaceAllUtf8("\xC3\xA9", "\xC3\xA8"), 1);
+    EXPECT_STREQ(x.GetAnsi(), "\xC3\xA8");
+}
+
+TEST_F(XStringTest, TrimUtf8)
+{
+    XString x;
+    x.SetUtf16z(u" \t\u00E9\r\n");
+    x.TrimUtf8();
+    EXPECT_EQ(std::u16string(x.GetUtf16()), u"\u00E9");
+    EXPECT_STREQ(x.GetAnsi(), "\xE9");
+    EXPECT_TRUE(x.EqualsUtf8("\xC3\xA9"));
+    EXPECT_FALSE(x.EqualsUtf8("e"));
+}
+
+TEST_F(XStringTest, AppendMakesItsFormValidFirst)
+{
+    XString x;
+    x.SetUtf16z(u"\u00E9");
+    x.AppendAnsi("\xE8");
+    EXPECT_STREQ(x.GetUtf8(), "\xC3\xA9\xC3\xA8");
+    EXPECT_TRUE(x.IsAnsiExact());
+
+    x.AppendUtf8("\xCE\xA9");   // not in windows-1252
+    EXPECT_EQ(std::u16string(x.GetUtf16()), u"\u00E9\u00E8\u03A9");
+    EXPECT_FALSE(x.IsAnsiExact());
+    EXPECT_STREQ(x.GetAnsi(), "\xE9\xE8");
+
+    XString empty;
+    empty.AppendUtf8("a");
+    EXPECT_STREQ(empty.GetAnsi(), "a");
+}
+
+TEST_F(XStringTest, LengthCountsAnsiBytesOrUtf16Units)
+{
+    SetAcp("65001");
+    XString x;
+    x.SetUtf16z(u"\u03A9\u00E9");
+    EXPECT_EQ(x.Length(), 2);       // only the UTF-16 form is valid
+    EXPECT_EQ(x.AnsiLength(), 4);   // computes the ANSI (UTF-8) form
+    EXPECT_EQ(x.Length(), 4);
+
+    x.Clear();
+    EXPECT_EQ(x.Length(), 0);
+    EXPECT_EQ(x.AnsiLength(), 0);
+}
+
+TEST_F(XStringTest, CopyKeepsTheValue)
+{
+    XString x;
+    x.SetUtf8("\xC3\xA9");
+    XString y(x);
+    x.SetUtf8("other");
+    EXPECT_EQ(std::u16string(y.GetUtf16()), u"\u00E9");
+}
+
+} // namespace
+} // namespace plentor

@@ -1,0 +1,108 @@
+// plentor xml: loads an XML document and writes it back with the library's writer.
+#include "Command.h"
+
+#include "log/LogEntry2.h"
+#include "markup/ClsXml.h"
+#include "text/DataBuffer.h"
+
+#include <cstdio>
+#include <string>
+
+namespace plentor::cli {
+
+namespace {
+
+int RunXml(const std::vector<std::string>& args);
+
+const Command kXml = {
+    "xml",
+    "xml [--keep] [FILE]",
+    "load an XML document and write it back",
+    "Reads FILE (or standard input when FILE is absent or \"-\") the way the\n"
+    "library loads XML files: a UTF-16 or UTF-8 byte-order mark, or else the\n"
+    "encoding named in the XML declaration, brings the bytes to UTF-8. The\n"
+    "document is parsed leniently (unclosed elements are closed, the last\n"
+    "complete top-level element wins) and written to standard output as the\n"
+    "library saves it: with a declaration, in the encoding it names, one\n"
+    "element per line, CR LF line ends.\n"
+    "\n"
+    "Text runs lose their surrounding whitespace unless --keep is given.\n"
+    "Input that holds no element at all is an error (exit status 1).\n",
+    RunXml,
+};
+
+const Command::Registrar kRegistrar(kXml);
+
+// The value of the first data item with the given tag, searched depth first.
+const std::string* FindData(const LogEntry2& entry, const char* tag)
+{
+    if (entry.kind == LogEntry2::Kind::Data && entry.tag == tag && entry.text)
+        return &*entry.text;
+    for (const auto& child : entry.children)
+        if (const std::string* found = FindData(*child, tag))
+            return found;
+    return nullptr;
+}
+
+bool ReadStdin(std::string& bytes)
+{
+    char block[65536];
+    size_t got;
+    while ((got = std::fread(block, 1, sizeof block, stdin)) > 0) {
+        if (bytes.size() + got > ClsXml::kMaxFileBytes)
+            return false;
+        bytes.append(block, got);
+    }
+    return !std::ferror(stdin);
+}
+
+int Fail(const std::string& message)
+{
+    std::fprintf(stderr, "plentor xml: %s\n", message.c_str());
+    return kExitFailure;
+}
+
+int RunXml(const std::vector<std::string>& args)
+{
+    XmlParser::TextMode mode = XmlParser::TextMode::Trim;
+    std::string path;
+    for (const std::string& a : args) {
+        if (a == "--keep")
+            mode = XmlParser::TextMode::Keep;
+        else if (a.size() > 1 && a[0] == '-')
+            return UsageError(kXml, "unknown option '" + a + "'");
+        else if (!path.empty())
+            return UsageError(kXml, "more than one FILE given");
+        else
+            path = a;
+    }
+    const bool fromStdin = path.empty() || path == "-";
+    const std::string source = fromStdin ? "standard input" : path;
+
+    ClsXml xml;
+    bool loaded;
+    if (fromStdin) {
+        std::string bytes;
+        if (!ReadStdin(bytes))
+            return Fail("cannot read standard input");
+        loaded = xml.LoadXmlBytes(bytes.data(), bytes.size(), mode);
+    } else {
+        loaded = xml.LoadXmlFile(path.c_str(), mode);
+        if (const std::string* reason = FindData(xml.Log().Tree().Root(), "reason"); !loaded && reason)
+            return Fail("cannot read " + source + (reason->empty() ? "" : ": " + *reason));
+    }
+    if (!loaded)
+        return Fail("no XML element in " + source);
+
+    DataBuffer out;
+    if (!xml.GetXmlBytes(out))
+        return Fail("cannot convert the document to the charset its declaration names");
+    std::fwrite(out.Data(), 1, out.Size(), stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        return Fail("cannot write the document");
+    return kExitOk;
+}
+
+} // namespace
+
+} // namespace plentor::cli
