@@ -1,4 +1,5 @@
 #include "http/ZentrelUrl.h"
+#include "text/HexDigits.h"
 
 #include "platform/UrlCombine.h"
 #include "text/DataBuffer.h"
@@ -256,16 +257,6 @@ bool IsFormSafe(unsigned char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 } // namespace
 
@@ -386,8 +377,8 @@ void ZentrelUrl::UrlDecode(const StringBuffer& text, DataBuffer& out)
             decoded += c;
         } else if (n - i < 3) {
             break;   // an escape cut short ends the text
-        } else if (HexValue(s[i + 1]) >= 0 && HexValue(s[i + 2]) >= 0) {
-            decoded += static_cast<char>(HexValue(s[i + 1]) * 16 + HexValue(s[i + 2]));
+        } else if (HexDigits::Value(s[i + 1]) >= 0 && HexDigits::Value(s[i + 2]) >= 0) {
+            decoded += static_cast<char>(HexDigits::Value(s[i + 1]) * 16 + HexDigits::Value(s[i + 2]));
             i += 2;
         } else {
             decoded += c;   // not an escape: keep the "%" as written

@@ -14,7 +14,8 @@ void Html::SetHtml(std::string_view html)
     hasHtml_ = true;
 }
 
-void Html::GetTags(std::string_view name, TagForm form, std::vector<StringBuffer>& list)
+template <typename Visit>
+void Html::VisitTags(std::string_view name, TagForm form, Visit visit)
 {
     if (name.empty())
         return;
@@ -35,27 +36,30 @@ void Html::GetTags(std::string_view name, TagForm form, std::vector<StringBuffer
                        HtmlHelp::Quotes::NotAfterClose, tags);
     StringBuffer cleaned;
     for (std::string_view tag : tags) {
-        if (form == TagForm::Cleaned) {
-            HtmlHelp::CleanTag(tag, cleaned);
-            if (!cleaned.IsEmpty())
-                list.push_back(cleaned);
-        } else if (!tag.empty()) {
-            list.emplace_back(tag.data(), static_cast<int>(tag.size()));
+        if (form == TagForm::Raw) {
+            if (!tag.empty())
+                visit(tag);
+            continue;
         }
+        HtmlHelp::CleanTag(tag, cleaned);
+        if (!cleaned.IsEmpty())
+            visit(std::string_view(cleaned.GetString(), static_cast<size_t>(cleaned.GetLength())));
     }
+}
+
+void Html::GetTags(std::string_view name, TagForm form, std::vector<StringBuffer>& list)
+{
+    VisitTags(name, form, [&list](std::string_view tag) { list.emplace_back(tag.data(), static_cast<int>(tag.size())); });
 }
 
 void Html::GetLinks(std::vector<StringBuffer>& list)
 {
-    std::vector<StringBuffer> anchors;
-    GetTags("a", TagForm::Cleaned, anchors);
     StringBuffer href;
-    for (const StringBuffer& anchor : anchors) {
-        HtmlHelp::GetAttribute(std::string_view(anchor.GetString(), static_cast<size_t>(anchor.GetLength())), "href",
-                               href);
+    VisitTags("a", TagForm::Cleaned, [&](std::string_view anchor) {
+        HtmlHelp::GetAttribute(anchor, "href", href);
         if (!href.IsEmpty())
             list.push_back(href);
-    }
+    });
 }
 
 } // namespace plentor

@@ -28,6 +28,10 @@ public:
     void GetLinks(std::vector<StringBuffer>& list);
 
 private:
+    // Calls visit(tagText) for each non-empty tag text GetTags would append.
+    template <typename Visit>
+    void VisitTags(std::string_view name, TagForm form, Visit visit);
+
     StringBuffer html_;
     bool hasHtml_ = false;
 };

@@ -5,25 +5,12 @@
 #include "markup/XmlWriter.h"
 #include "text/StringBuffer.h"
 
-#include <algorithm>
 #include <deque>
 #include <vector>
 
 namespace plentor {
 
 namespace {
-
-std::unique_ptr<StringBuffer> MakeText(std::string_view text)
-{
-    return std::make_unique<StringBuffer>(text.data(), static_cast<int>(text.size()));
-}
-
-std::string_view View(const std::unique_ptr<StringBuffer>& text)
-{
-    if (!text)
-        return {};
-    return std::string_view(text->GetString(), static_cast<size_t>(text->GetLength()));
-}
 
 // Calls f on top and on every node below it, parents before children.
 template <typename F>
@@ -100,35 +87,23 @@ void TreeNode::DeleteTree(TreeNode* node)
     }
 }
 
-std::string_view TreeNode::Tag() const { return View(tag_); }
+void TreeNode::SetTag(std::string_view tag) { tag_.assign(tag); }
 
-void TreeNode::SetTag(std::string_view tag) { tag_ = MakeText(tag); }
+void TreeNode::ClearTag() { tag_.clear(); }
 
-void TreeNode::ClearTag() { tag_.reset(); }
+void TreeNode::SetContent(std::string_view text) { content_.assign(text); }
 
-std::string_view TreeNode::Content() const { return View(content_); }
-
-bool TreeNode::HasContent() const { return content_ && !content_->IsEmpty(); }
-
-void TreeNode::SetContent(std::string_view text) { content_ = MakeText(text); }
-
-void TreeNode::ClearContent() { content_.reset(); }
+void TreeNode::ClearContent()
+{
+    content_.clear();
+    content_.shrink_to_fit();
+}
 
 void TreeNode::AppendContent(std::string_view text, Join join)
 {
-    if (!content_) {
-        content_ = MakeText(text);
-        return;
-    }
-    const int length = content_->GetLength();
-    const int added = static_cast<int>(text.size()) + 1;
-    // Doubling, not the buffer's capped steps, keeps an element with very
-    // many text runs linear to build.
-    if (length + added + 1 > content_->GetCapacity())
-        content_->Reserve(std::max(added, length));
-    if (join == Join::WithSpace && length > 0)
-        content_->AppendChar(' ');
-    content_->AppendBytes(text.data(), static_cast<int>(text.size()));
+    if (join == Join::WithSpace && !content_.empty())
+        content_.push_back(' ');
+    content_.append(text);
 }
 
 AttributeSet& TreeNode::MutableAttributes()
@@ -173,6 +148,10 @@ bool TreeNode::AppendChild(TreeNode* child)
     if (old && old->root_ != child)
         return false;   // a parentless node that is not its document's root cannot exist
     const int movedReferences = old ? old->docRefCount_ : 0;
+    // A document without facade references belongs to a TreeNodePtr, which
+    // would delete it a second time once the moved facades let go.
+    if (movedReferences > 0 && (!document_ || document_->docRefCount_ == 0))
+        return false;
     if (old) {
         old->root_ = nullptr;
         delete old;
@@ -217,12 +196,7 @@ void TreeNode::Release(TreeNode* node)
         DeleteTree(document->root_);
 }
 
-void TreeNode::GetXml(StringBuffer& out) const
-{
-    std::string text;
-    XmlWriter::Write(*this, text);
-    out.AppendBytes(text.data(), static_cast<int>(text.size()));
-}
+void TreeNode::GetXml(StringBuffer& out) const { XmlWriter::Write(*this, out); }
 
 void TreeNode::GetTextOfTag(std::string_view tag, StringBuffer& out, std::string_view exclude) const
 {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace plentor {
@@ -42,15 +43,15 @@ public:
     TreeNode(const TreeNode&) = delete;
     TreeNode& operator=(const TreeNode&) = delete;
 
-    // tag: empty when the node has none
-    bool HasTag() const { return tag_ != nullptr; }
-    std::string_view Tag() const;
+    // tag: a node without one (or with an empty one) is written as kNoTagName
+    bool HasTag() const { return !tag_.empty(); }
+    std::string_view Tag() const { return tag_; }
     void SetTag(std::string_view tag);
     void ClearTag();
 
-    // content: empty when the node has none
-    std::string_view Content() const;
-    bool HasContent() const;
+    // content: the element's text runs, joined
+    std::string_view Content() const { return content_; }
+    bool HasContent() const { return !content_.empty(); }
     void SetContent(std::string_view text);
     void ClearContent();
     enum class Join {
@@ -86,7 +87,8 @@ public:
     // this node's children. The other document's TreeInfo (declaration,
     // prolog) is deleted and its facade references now count for this
     // document. False when child is null, already has a parent or belongs to
-    // this document.
+    // this document, and when facades hold child's document but none holds
+    // this one (a tree owned by a TreeNodePtr).
     bool AppendChild(TreeNode* child);
     // The same for a tree held by a TreeNodePtr, which lets go of it on success.
     bool AppendChild(TreeNodePtr& child);
@@ -117,10 +119,12 @@ private:
     void LinkAsLastChild(TreeNode* child);
     void Unlink();
 
+    // Tag and content are held inline: most are short enough to need no
+    // allocation of their own, which keeps a large document cheap to build.
     TreeInfo* document_ = nullptr;                 // shared by every node of the document
-    std::unique_ptr<StringBuffer> tag_;
+    std::string tag_;
     std::unique_ptr<AttributeSet> attributes_;     // null until the first attribute
-    std::unique_ptr<StringBuffer> content_;
+    std::string content_;
     int refCount_ = 0;                             // facades holding this node
     bool isCdata_ = false;
     TreeNode* parent_ = nullptr;

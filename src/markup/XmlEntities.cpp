@@ -1,7 +1,5 @@
 #include "markup/XmlEntities.h"
 
-#include "text/StringBuffer.h"
-
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -81,13 +79,6 @@ size_t XmlEntities::KnownNameCount() { return std::size(kKnownNames); }
 void XmlEntities::AppendDecoded(std::string_view text, std::string& out)
 {
     Decode(text, [&out](std::string_view piece) { out.append(piece); });
-}
-
-void XmlEntities::AppendDecoded(std::string_view text, StringBuffer& out)
-{
-    Decode(text, [&out](std::string_view piece) {
-        out.AppendBytes(piece.data(), static_cast<int>(piece.size()));
-    });
 }
 
 size_t XmlEntities::ReferenceLength(std::string_view text)

@@ -5,8 +5,6 @@
 
 namespace plentor {
 
-class StringBuffer;
-
 // The entity names the XML model knows: the five it decodes when parsing,
 // and the longer list of names the writer leaves alone after an "&".
 class XmlEntities {
@@ -25,7 +23,6 @@ public:
     // replaced by their characters, left to right; nothing else is decoded,
     // and a decoded "&" never starts another reference.
     static void AppendDecoded(std::string_view text, std::string& out);
-    static void AppendDecoded(std::string_view text, StringBuffer& out);
 
     // Length of the "&name;" reference at the start of text when text begins
     // with "&#" (then 2) or with "&" + a known name + ";"; 0 otherwise.

@@ -232,8 +232,6 @@ void XmlParser::ReadOpeningTag(size_t at)
         open_ = TreeNode::CreateRoot(name);
         element = open_.get();
     }
-    if (name.empty())
-        element->ClearTag();
     current_ = element;
     const bool selfClosing = ReadAttributes(*element, AttrSyntax::Element);
     if (options_.duplicates == DuplicateAttributes::KeepLast && element->Attributes())

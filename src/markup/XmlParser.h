@@ -20,7 +20,7 @@ class StringBuffer;
 // depth of the input costs no stack.
 class XmlParser {
 public:
-    // Element texts are StringBuffers, whose lengths are ints.
+    // Element texts are handed out as StringBuffers, whose lengths are ints.
     static constexpr size_t kMaxInputBytes = INT_MAX - 1;
 
     enum class TextMode {

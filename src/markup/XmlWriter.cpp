@@ -6,15 +6,34 @@
 #include "markup/XmlEntities.h"
 #include "text/StringBuffer.h"
 
+#include <climits>
+
 namespace plentor {
 
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 
+// Where the writer's pieces go: a string, a StringBuffer, or nowhere but a count.
+struct StringSink {
+    std::string& out;
+    void Put(std::string_view piece) { out.append(piece); }
+};
+
+struct BufferSink {
+    StringBuffer& out;
+    void Put(std::string_view piece) { out.AppendBytes(piece.data(), static_cast<int>(piece.size())); }
+};
+
+struct CountingSink {
+    size_t size = 0;
+    void Put(std::string_view piece) { size += piece.size(); }
+};
+
 enum class Ampersand { KeepReferences, KeepOnlyNumeric };
 
-void AppendEscaped(std::string_view text, Ampersand rule, std::string& out)
+template <typename Sink>
+void PutEscaped(std::string_view text, Ampersand rule, Sink& sink)
 {
     size_t done = 0;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -36,129 +55,164 @@ void AppendEscaped(std::string_view text, Ampersand rule, std::string& out)
         }
         if (replacement.empty())
             continue;
-        out.append(text.substr(done, i - done));
-        out.append(replacement);
+        sink.Put(text.substr(done, i - done));
+        sink.Put(replacement);
         done = i + 1;
     }
-    out.append(text.substr(done));
+    sink.Put(text.substr(done));
 }
 
 // CDATA content goes out unchanged; a "]]>" inside it is split across two
 // sections so that the section cannot end early.
-void AppendCdata(std::string_view text, std::string& out)
+template <typename Sink>
+void PutCdata(std::string_view text, Sink& sink)
 {
-    out.append("<![CDATA[");
+    sink.Put("<![CDATA[");
     for (size_t at = text.find("]]>"); at != std::string_view::npos; at = text.find("]]>")) {
-        out.append(text.substr(0, at + 2));
-        out.append("]]><![CDATA[");
+        sink.Put(text.substr(0, at + 2));
+        sink.Put("]]><![CDATA[");
         text.remove_prefix(at + 2);
     }
-    out.append(text);
-    out.append("]]>");
+    sink.Put(text);
+    sink.Put("]]>");
 }
 
 std::string_view TagOf(const TreeNode& node) { return node.HasTag() ? node.Tag() : TreeNode::kNoTagName; }
 
-} // namespace
-
-void XmlWriter::AppendEscapedContent(std::string_view text, std::string& out)
+template <typename Sink>
+void PutAttribute(const AttributeSet::Entry& a, Sink& sink)
 {
-    AppendEscaped(text, Ampersand::KeepReferences, out);
+    sink.Put(" ");
+    sink.Put(a.name);
+    sink.Put("=\"");
+    PutEscaped(a.value, Ampersand::KeepOnlyNumeric, sink);
+    sink.Put("\"");
 }
 
-void XmlWriter::AppendEscapedValue(std::string_view text, std::string& out)
-{
-    AppendEscaped(text, Ampersand::KeepOnlyNumeric, out);
-}
-
-void XmlWriter::WriteAttributes(const AttributeSet* attributes, std::string& out)
+template <typename Sink>
+void PutAttributes(const AttributeSet* attributes, Sink& sink)
 {
     if (!attributes)
         return;
-    for (const AttributeSet::Entry& a : *attributes) {
-        out.push_back(' ');
-        out.append(a.name);
-        out.append("=\"");
-        AppendEscapedValue(a.value, out);
-        out.push_back('"');
-    }
+    for (const AttributeSet::Entry& a : *attributes)
+        PutAttribute(a, sink);
 }
 
-void XmlWriter::WriteProlog(const TreeNode& root, std::string& out)
+// "standalone" must come last in a declaration.
+template <typename Sink>
+void PutDeclaration(const TreeNode& declaration, Sink& sink)
 {
-    const TreeInfo& info = *root.Document();
-    if (const TreeNode* declaration = info.Declaration()) {
-        // "standalone" must come last in a declaration.
-        AttributeSet ordered;
-        AttributeSet standalone;
-        if (const AttributeSet* attributes = declaration->Attributes())
-            for (const AttributeSet::Entry& a : *attributes)
-                (a.name == "standalone" ? standalone : ordered).Append(a.name, a.value);
-        for (const AttributeSet::Entry& a : standalone)
-            ordered.Append(a.name, a.value);
-        out.append("<?xml");
-        WriteAttributes(&ordered, out);
-        out.append(" ?>");
-        out.append(kCrLf);
+    sink.Put("<?xml");
+    if (const AttributeSet* attributes = declaration.Attributes()) {
+        for (const AttributeSet::Entry& a : *attributes)
+            if (a.name != "standalone")
+                PutAttribute(a, sink);
+        for (const AttributeSet::Entry& a : *attributes)
+            if (a.name == "standalone")
+                PutAttribute(a, sink);
     }
+    sink.Put(" ?>");
+    sink.Put(kCrLf);
+}
+
+template <typename Sink>
+void PutProlog(const TreeInfo& info, Sink& sink)
+{
+    if (const TreeNode* declaration = info.Declaration())
+        PutDeclaration(*declaration, sink);
     for (const TreeNodePtr& sheet : info.Stylesheets()) {
         if (!sheet->Attributes() || sheet->Attributes()->IsEmpty())
             continue;
-        out.append("<?xml-stylesheet");
-        WriteAttributes(sheet->Attributes(), out);
-        out.append(" ?>");
-        out.append(kCrLf);
+        sink.Put("<?xml-stylesheet");
+        PutAttributes(sheet->Attributes(), sink);
+        sink.Put(" ?>");
+        sink.Put(kCrLf);
     }
     if (const StringBuffer* prolog = info.Prolog()) {
-        out.append(prolog->GetString(), static_cast<size_t>(prolog->GetLength()));
-        out.append(kCrLf);
+        sink.Put(std::string_view(prolog->GetString(), static_cast<size_t>(prolog->GetLength())));
+        sink.Put(kCrLf);
     }
 }
 
-void XmlWriter::WriteStart(const TreeNode& node, const TreeNode& start, std::string& out)
+template <typename Sink>
+void PutStart(const TreeNode& node, const TreeNode& start, Sink& sink)
 {
     if (&node == &start || (node.Parent() && node.Parent()->FirstChild() == &node))
-        out.append(kCrLf);
-    out.push_back('<');
-    out.append(TagOf(node));
-    WriteAttributes(node.Attributes(), out);
-    out.push_back('>');
+        sink.Put(kCrLf);
+    sink.Put("<");
+    sink.Put(TagOf(node));
+    PutAttributes(node.Attributes(), sink);
+    sink.Put(">");
     if (!node.HasContent())
         return;
     if (node.IsCdata())
-        AppendCdata(node.Content(), out);
+        PutCdata(node.Content(), sink);
     else
-        AppendEscapedContent(node.Content(), out);
+        PutEscaped(node.Content(), Ampersand::KeepReferences, sink);
 }
 
-void XmlWriter::WriteEnd(const TreeNode& node, std::string& out)
+template <typename Sink>
+void PutEnd(const TreeNode& node, Sink& sink)
 {
-    out.append("</");
-    out.append(TagOf(node));
-    out.push_back('>');
-    out.append(kCrLf);
+    sink.Put("</");
+    sink.Put(TagOf(node));
+    sink.Put(">");
+    sink.Put(kCrLf);
 }
 
-void XmlWriter::Write(const TreeNode& start, std::string& out)
+template <typename Sink>
+void PutTree(const TreeNode& start, Sink& sink)
 {
     if (start.IsDocumentRoot())
-        WriteProlog(start, out);
+        PutProlog(*start.Document(), sink);
     const TreeNode* n = &start;
     while (true) {
-        WriteStart(*n, start, out);
+        PutStart(*n, start, sink);
         if (n->FirstChild()) {
             n = n->FirstChild();
             continue;
         }
-        WriteEnd(*n, out);
+        PutEnd(*n, sink);
         while (n != &start && !n->NextSibling()) {
             n = n->Parent();
-            WriteEnd(*n, out);
+            PutEnd(*n, sink);
         }
         if (n == &start)
             break;
         n = n->NextSibling();
     }
+}
+
+} // namespace
+
+void XmlWriter::AppendEscapedContent(std::string_view text, std::string& out)
+{
+    StringSink sink{out};
+    PutEscaped(text, Ampersand::KeepReferences, sink);
+}
+
+void XmlWriter::AppendEscapedValue(std::string_view text, std::string& out)
+{
+    StringSink sink{out};
+    PutEscaped(text, Ampersand::KeepOnlyNumeric, sink);
+}
+
+void XmlWriter::Write(const TreeNode& start, std::string& out)
+{
+    StringSink sink{out};
+    PutTree(start, sink);
+}
+
+// Measuring costs one more walk over the tree but spares a large document
+// the repeated growing and copying of its text.
+void XmlWriter::Write(const TreeNode& start, StringBuffer& out)
+{
+    CountingSink counter;
+    PutTree(start, counter);
+    if (counter.size < static_cast<size_t>(INT_MAX))   // beyond that the buffer's own limit stops the appends
+        out.Reserve(static_cast<int>(counter.size));
+    BufferSink sink{out};
+    PutTree(start, sink);
 }
 
 } // namespace plentor

@@ -5,7 +5,7 @@
 
 namespace plentor {
 
-class AttributeSet;
+class StringBuffer;
 class TreeNode;
 
 // Writes a node and its subtree as XML text: no indentation, CR LF after
@@ -16,18 +16,14 @@ public:
     // Appends start and its subtree to out; when start is its document's
     // root, the declaration, stylesheet instructions and prolog come first.
     static void Write(const TreeNode& start, std::string& out);
+    // The same; the text is measured first so that out grows only once.
+    static void Write(const TreeNode& start, StringBuffer& out);
 
     // Escapes element content: quotes, "<" and ">" always; "&" unless it
     // begins "&#" or "&" + a known entity name + ";".
     static void AppendEscapedContent(std::string_view text, std::string& out);
     // Escapes an attribute value: as content, but "&" is kept only before "#".
     static void AppendEscapedValue(std::string_view text, std::string& out);
-
-private:
-    static void WriteProlog(const TreeNode& root, std::string& out);
-    static void WriteAttributes(const AttributeSet* attributes, std::string& out);
-    static void WriteStart(const TreeNode& node, const TreeNode& start, std::string& out);
-    static void WriteEnd(const TreeNode& node, std::string& out);
 };
 
 } // namespace plentor

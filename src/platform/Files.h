@@ -33,4 +33,19 @@ bool CreateDirectoryIfMissing(const char* path, FileError& err);
 
 bool DeleteFileAt(const char* path);
 
+// Size in bytes of an existing regular file.
+bool FileSizeOf(const char* path, uint64_t& size, FileError& err);
+
+// Reads up to n bytes starting at offset of an existing file; out holds fewer
+// (possibly none) when the file ends first. Memory is sized by what the file
+// holds, never by n alone.
+bool ReadFileAt(const char* path, uint64_t offset, size_t n, std::vector<uint8_t>& out, FileError& err);
+
+// Writes bytes at offset into an existing file without truncating it; the
+// file grows when the write passes its end. Fails when the file is absent.
+bool WriteFileAt(const char* path, uint64_t offset, const void* bytes, size_t n, FileError& err);
+
+// The separator the platform's file names use between directories.
+char PathSeparator();
+
 } // namespace plentor::platform

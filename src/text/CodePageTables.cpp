@@ -1,7 +1,7 @@
 #include "text/CodePageTables.h"
 
 #include "log/LogBase.h"
-#include "text/Base64.h"
+#include "text/ContentCoding.h"
 #include "text/CodePageData.h"
 #include "text/CompressedContainer.h"
 #include "text/DataBuffer.h"
@@ -276,7 +276,7 @@ bool CodePageTables::UnpackStoredText(const char* text, unsigned n, DataBuffer& 
     }
     if (text[0] != kKindPlain)
         return CompressedContainer::Unpack(text + 1, n - 1, out, log);
-    if (!Base64::Decode(text + 1, n - 1, out)) {
+    if (!ContentCoding::DecodeBase64Strict(text + 1, n - 1, out)) {
         log.LogError("Stored table text is not valid Base64");
         return false;
     }

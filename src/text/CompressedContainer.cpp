@@ -1,7 +1,7 @@
 #include "text/CompressedContainer.h"
 
 #include "log/LogBase.h"
-#include "text/Base64.h"
+#include "text/ContentCoding.h"
 #include "text/DataBuffer.h"
 #include "text/StringBuffer.h"
 
@@ -93,14 +93,14 @@ bool CompressedContainer::Pack(const void* bytes, unsigned n, StringBuffer& base
         log.LogDataLong("bzip2Error", rc);
         return false;
     }
-    Base64::Encode(packed.data(), kHeaderSize + streamSize, base64Out);
+    ContentCoding::EncodeBase64(packed.data(), kHeaderSize + streamSize, base64Out);
     return true;
 }
 
 bool CompressedContainer::Unpack(const char* base64Text, unsigned n, DataBuffer& out, LogBase& log)
 {
     DataBuffer binary;
-    if (!Base64::Decode(base64Text, n, binary)) {
+    if (!ContentCoding::DecodeBase64Strict(base64Text, n, binary)) {
         LogContext context(log, "UnpackContainer");
         log.LogError("Compressed data is not valid Base64");
         return false;

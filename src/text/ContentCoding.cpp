@@ -1,4 +1,5 @@
 #include "text/ContentCoding.h"
+#include "text/HexDigits.h"
 
 #include "log/LogNull.h"
 #include "text/CharsetNames.h"
@@ -74,18 +75,8 @@ constexpr std::array<int8_t, 256> MakeBase64Table()
 }
 constexpr auto kBase64Table = MakeBase64Table();
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
-int UpperHexValue(char c) { return (c >= 'a' && c <= 'f') ? -1 : HexValue(c); }
+int UpperHexValue(char c) { return (c >= 'a' && c <= 'f') ? -1 : HexDigits::Value(c); }
 
 bool IsQLiteral(uint8_t b)
 {
@@ -186,7 +177,10 @@ bool DecodeBase64To(const char* text, size_t n, Base64Mode mode, Sink& out)
             count = 0;
         }
     }
-    // A lone leftover character carries fewer than eight bits: no byte.
+    // A lone leftover character carries fewer than eight bits: no byte, and
+    // in strict mode a sign that the text was cut short.
+    if (count == 1 && mode == Base64Mode::Strict)
+        return false;
     if (count == 2) {
         out.Put(static_cast<uint8_t>(bits >> 4));
     } else if (count == 3) {
@@ -206,13 +200,13 @@ bool IsSignExtendedEscape(const char* p)
     for (int i = 0; i < 6; ++i)
         if (p[i] != 'F' && p[i] != 'f')
             return false;
-    return HexValue(p[6]) >= 0 && HexValue(p[7]) >= 0;
+    return HexDigits::Value(p[6]) >= 0 && HexDigits::Value(p[7]) >= 0;
 }
 
 uint8_t LooseHexByte(const char* p)
 {
-    int hi = HexValue(p[0]);
-    int lo = HexValue(p[1]);
+    int hi = HexDigits::Value(p[0]);
+    int lo = HexDigits::Value(p[1]);
     return static_cast<uint8_t>((hi < 0 ? 0 : hi) << 4 | (lo < 0 ? 0 : lo));
 }
 
@@ -589,7 +583,7 @@ int64_t CountHexDigits(const char* text, size_t n)
                 return -1;   // white space inside a pair
             continue;
         }
-        if (HexValue(text[i]) < 0)
+        if (HexDigits::Value(text[i]) < 0)
             return -1;
         ++digits;
     }
@@ -775,7 +769,7 @@ bool ContentCoding::DecodeHexInto(const char* text, unsigned n, DataBuffer& out)
     out.Reserve(static_cast<unsigned>(digits / 2));
     int high = -1;
     for (unsigned i = 0; i < n; ++i) {
-        int v = HexValue(text[i]);
+        int v = HexDigits::Value(text[i]);
         if (v < 0)
             continue;
         if (high < 0) {

@@ -1,4 +1,5 @@
 #include "text/StringBuffer.h"
+#include "text/HexDigits.h"
 
 #include "log/LogBase.h"
 #include "log/LogNull.h"
@@ -117,17 +118,6 @@ size_t FindNoCase(std::string_view text, std::string_view what)
             return i;
     }
     return std::string_view::npos;
-}
-
-int HexValue(unsigned char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -968,7 +958,7 @@ bool StringBuffer::HexDecodeTo(DataBuffer& out) const
         unsigned char c = static_cast<unsigned char>(data_[i]);
         if (kWhitespace.has[c])
             continue;
-        int v = HexValue(c);
+        int v = HexDigits::Value(c);
         if (v < 0)
             return false;
         if (high < 0) {

@@ -1,7 +1,10 @@
 #include "markup/Html.h"
 
+#include "markup/HtmlHelp.h"
+
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -60,6 +63,41 @@ TEST(HtmlTest, QuoteRightAfterClosingQuoteOpensNoStretch)
     std::vector<StringBuffer> raw;
     html.GetTags("a", Html::TagForm::Raw, raw);
     EXPECT_EQ(Strings(raw), (std::vector<std::string>{"<a href=\"x\"\""}));
+}
+
+// Random markup: every tag found starts with the wanted name, the tag texts
+// never overlap, and the readers stay inside the text.
+TEST(HtmlTest, RandomMarkupKeepsTagsWellFormed)
+{
+    const char* tokens[] = {"<a ", "<A ", "<meta ", "href=", "name=description ", "content=", "\"", "'", ">",
+                            "\\", " ", "x", "\r\n", "<title>", "</title>", "=", "/"};
+    std::mt19937 random(5);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        const int count = static_cast<int>(random() % 40);
+        for (int i = 0; i < count; ++i)
+            text += tokens[random() % std::size(tokens)];
+        Html html;
+        html.SetHtml(text);
+        std::vector<StringBuffer> raw;
+        html.GetTags("a", Html::TagForm::Raw, raw);
+        size_t total = 0;
+        for (const StringBuffer& tag : raw) {
+            ASSERT_TRUE(tag.BeginsWith("<a ")) << text;
+            total += static_cast<size_t>(tag.GetLength());
+        }
+        ASSERT_LE(total, text.size()) << text;
+        std::vector<StringBuffer> links;
+        html.GetLinks(links);
+        StringBuffer out;
+        HtmlHelp::GetMetaContent(text, "description", out);
+        HtmlHelp::GetMetaCharset(text, out);
+        HtmlHelp::GetTitle(text, out);
+        HtmlHelp::CleanTag(text, out);
+        if (!out.IsEmpty()) {
+            ASSERT_EQ(out.CharAt(0), '<') << text;
+        }
+    }
 }
 
 } // namespace

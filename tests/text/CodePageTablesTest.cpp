@@ -1,7 +1,7 @@
 #include "text/CodePageTables.h"
 
 #include "log/LogNull.h"
-#include "text/Base64.h"
+#include "text/ContentCoding.h"
 #include "text/CompressedContainer.h"
 #include "text/DataBuffer.h"
 #include "text/StringBuffer.h"
@@ -214,7 +214,7 @@ TEST(CodePageTablesTest, StoredTextKinds)
     EXPECT_TRUE(out.Equals(payload, sizeof payload - 1));
 
     StringBuffer plain;
-    Base64::Encode(payload, sizeof payload - 1, plain);
+    ContentCoding::EncodeBase64(payload, sizeof payload - 1, plain);
     std::string uncompressed = "x" + std::string(plain.GetString());
     DataBuffer out2;
     ASSERT_TRUE(CodePageTables::UnpackStoredText(uncompressed.data(), unsigned(uncompressed.size()), out2, log));

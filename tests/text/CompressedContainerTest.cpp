@@ -1,7 +1,7 @@
 #include "text/CompressedContainer.h"
 
 #include "log/Logger.h"
-#include "text/Base64.h"
+#include "text/ContentCoding.h"
 #include "text/DataBuffer.h"
 #include "text/StringBuffer.h"
 
@@ -28,7 +28,7 @@ std::string PackedBinary(const std::string& text)
     StringBuffer base64;
     EXPECT_TRUE(CompressedContainer::Pack(text.data(), static_cast<unsigned>(text.size()), base64, log));
     DataBuffer binary;
-    EXPECT_TRUE(Base64::Decode(base64.GetString(), static_cast<unsigned>(base64.GetLength()), binary));
+    EXPECT_TRUE(ContentCoding::DecodeBase64Strict(base64.GetString(), static_cast<unsigned>(base64.GetLength()), binary));
     return Text(binary);
 }
 

@@ -131,6 +131,41 @@ TEST_F(XStringTest, Utf8CodePageMakesAnsiTheUtf8Bytes)
     EXPECT_TRUE(x.IsAnsiExact());
 }
 
+// Any code page with a table can be the active one, double-byte pages too.
+TEST_F(XStringTest, AnsiFormUsesTheActiveCodePageTable)
+{
+    struct Case {
+        const char* acp;
+        std::u16string unicode;
+        std::string ansi;
+    };
+    const Case kCases[] = {
+        {"1251", u"\u041F\u0440\u0438\u0432\u0435\u0442", "\xCF\xF0\xE8\xE2\xE5\xF2"},   // Привет
+        {"932", u"\u65E5\u672C\uFF76", "\x93\xFA\x96\x7B\xB6"},                          // 日本ｶ
+        {"20866", u"\u041F", "\xF0"},                                                    // KOI8-R
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.acp);
+        SetAcp(c.acp);
+        XString fromUnicode;
+        fromUnicode.SetUtf16z(c.unicode.c_str());
+        EXPECT_EQ(std::string(fromUnicode.GetAnsi()), c.ansi);
+        EXPECT_TRUE(fromUnicode.IsAnsiExact());
+
+        XString fromAnsi;
+        fromAnsi.SetAnsi(c.ansi.c_str());
+        EXPECT_EQ(std::u16string(fromAnsi.GetUtf16()), c.unicode);
+        XString roundTrip;
+        roundTrip.SetUtf8(fromAnsi.GetUtf8());
+        EXPECT_EQ(std::string(roundTrip.GetAnsi()), c.ansi);
+    }
+    SetAcp("1251");
+    XString latin;
+    latin.SetUtf16z(u"caf\u00E9");   // é is not in windows-1251
+    EXPECT_STREQ(latin.GetAnsi(), "caf");
+    EXPECT_FALSE(latin.IsAnsiExact());
+}
+
 // A remembered form is not recomputed, so switching the code page between
 // calls shows which forms a change invalidated.
 TEST_F(XStringTest, FormsAreRememberedUntilTheValueChanges)

@@ -42,6 +42,15 @@ expect_run "dash is stdin" 0 "436166c3a9" -- convert --from latin1 --to utf-8 -
 printf '\xef\xbb\xbfabc' >"$tmp/stdin"
 expect_run "bom dropped" 0 "616263" -- convert --from utf-8 --to windows-1252
 
+# Double-byte and stateful charsets: 日本, and half-width ka + voiced mark.
+printf '\x93\xfa\x96\x7b' >"$tmp/stdin"
+expect_run "shift_jis to utf-8" 0 "e697a5e69cac" -- convert --from shift_jis --to utf-8
+expect_run "shift_jis to iso-2022-jp" 0 "1b2442467c4b5c1b2842" -- convert --from sjis --to iso-2022-jp
+printf '\xef\xbd\xb6\xef\xbe\x9e' >"$tmp/stdin"
+expect_run "half-width kana to iso-2022-jp" 0 "1b2442252c1b2842" -- convert --from utf-8 --to csISO2022JP
+printf '\x1b$BF|K\\\x1b(B' >"$tmp/stdin"
+expect_run "iso-2022-jp to utf-8" 0 "e697a5e69cac" -- convert --from iso-2022-jp --to utf-8
+
 : >"$tmp/stdin"
 expect_run "empty input" 0 "" -- convert --from utf-8 --to utf-16
 

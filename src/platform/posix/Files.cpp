@@ -149,4 +149,81 @@ bool CreateDirectoryIfMissing(const char* path, FileError& err)
 
 bool DeleteFileAt(const char* path) { return unlink(path) == 0; }
 
+bool FileSizeOf(const char* path, uint64_t& size, FileError& err)
+{
+    struct stat st {};
+    if (stat(path, &st) != 0)
+        return Fail(err);
+    if (!S_ISREG(st.st_mode)) {
+        errno = EISDIR;
+        return Fail(err);
+    }
+    size = static_cast<uint64_t>(st.st_size);
+    return true;
+}
+
+bool ReadFileAt(const char* path, uint64_t offset, size_t n, std::vector<uint8_t>& out, FileError& err)
+{
+    out.clear();
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return Fail(err);
+    struct stat st {};
+    bool statOk = fstat(fd, &st) == 0;
+    if (!statOk || !S_ISREG(st.st_mode)) {
+        if (statOk)
+            errno = EISDIR;
+        Fail(err);
+        close(fd);
+        return false;
+    }
+    uint64_t fileSize = static_cast<uint64_t>(st.st_size);
+    uint64_t available = offset < fileSize ? fileSize - offset : 0;
+    out.resize(static_cast<size_t>(std::min<uint64_t>(available, n)));
+    size_t used = 0;
+    while (used < out.size()) {
+        ssize_t got = pread(fd, out.data() + used, out.size() - used, static_cast<off_t>(offset + used));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            Fail(err);
+            close(fd);
+            out.clear();
+            return false;
+        }
+        if (got == 0)
+            break;   // the file shrank meanwhile
+        used += static_cast<size_t>(got);
+    }
+    out.resize(used);
+    close(fd);
+    return true;
+}
+
+bool WriteFileAt(const char* path, uint64_t offset, const void* bytes, size_t n, FileError& err)
+{
+    int fd = open(path, O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return Fail(err);
+    const auto* p = static_cast<const uint8_t*>(bytes);
+    while (n > 0) {
+        ssize_t put = pwrite(fd, p, n, static_cast<off_t>(offset));
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            Fail(err);
+            close(fd);
+            return false;
+        }
+        p += put;
+        offset += static_cast<uint64_t>(put);
+        n -= static_cast<size_t>(put);
+    }
+    if (close(fd) != 0)
+        return Fail(err);
+    return true;
+}
+
+char PathSeparator() { return '/'; }
+
 } // namespace plentor::platform

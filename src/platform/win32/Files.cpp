@@ -116,4 +116,92 @@ bool CreateDirectoryIfMissing(const char* path, FileError& err)
 
 bool DeleteFileAt(const char* path) { return DeleteFileA(path) != 0; }
 
+bool FileSizeOf(const char* path, uint64_t& size, FileError& err)
+{
+    WIN32_FILE_ATTRIBUTE_DATA info {};
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &info))
+        return Fail(err);
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        SetLastError(ERROR_DIRECTORY);
+        return Fail(err);
+    }
+    size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    return true;
+}
+
+namespace {
+
+bool SeekTo(HANDLE h, uint64_t offset)
+{
+    LARGE_INTEGER to {};
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(h, to, nullptr, FILE_BEGIN) != 0;
+}
+
+} // namespace
+
+bool ReadFileAt(const char* path, uint64_t offset, size_t n, std::vector<uint8_t>& out, FileError& err)
+{
+    out.clear();
+    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return Fail(err);
+    LARGE_INTEGER size {};
+    if (!GetFileSizeEx(h, &size) || !SeekTo(h, offset)) {
+        Fail(err);
+        CloseHandle(h);
+        return false;
+    }
+    uint64_t fileSize = static_cast<uint64_t>(size.QuadPart);
+    uint64_t available = offset < fileSize ? fileSize - offset : 0;
+    out.resize(static_cast<size_t>((std::min)(available, static_cast<uint64_t>(n))));
+    size_t used = 0;
+    while (used < out.size()) {
+        size_t left = out.size() - used;
+        DWORD chunk = left > kReadBlock ? kReadBlock : static_cast<DWORD>(left);
+        DWORD got = 0;
+        if (!ReadFile(h, out.data() + used, chunk, &got, nullptr)) {
+            Fail(err);
+            CloseHandle(h);
+            out.clear();
+            return false;
+        }
+        if (got == 0)
+            break;   // the file shrank meanwhile
+        used += got;
+    }
+    out.resize(used);
+    CloseHandle(h);
+    return true;
+}
+
+bool WriteFileAt(const char* path, uint64_t offset, const void* bytes, size_t n, FileError& err)
+{
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return Fail(err);
+    if (!SeekTo(h, offset)) {
+        Fail(err);
+        CloseHandle(h);
+        return false;
+    }
+    const auto* p = static_cast<const uint8_t*>(bytes);
+    while (n > 0) {
+        DWORD chunk = n > 0x10000000 ? 0x10000000 : static_cast<DWORD>(n);
+        DWORD put = 0;
+        if (!WriteFile(h, p, chunk, &put, nullptr)) {
+            Fail(err);
+            CloseHandle(h);
+            return false;
+        }
+        p += put;
+        n -= put;
+    }
+    CloseHandle(h);
+    return true;
+}
+
+char PathSeparator() { return '\\'; }
+
 } // namespace plentor::platform
