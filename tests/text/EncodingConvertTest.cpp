@@ -325,6 +325,7 @@ const FormCase kIso2022JpCases[] = {
     {"IbmExtensionHasNoJisForm", kUtf8, kJis, Ascii("aⅰb"), Ascii("ab"), false},
     {"NecRow13IsWritten", kUtf8, kJis, Ascii("①"), Concat({Ascii("\033$B"), Hex("2D 21"), Ascii("\033(B")}), true},
     {"Decode", kJis, kUtf8, Concat({Ascii("\033$B"), kNihonJis, Ascii("\033(BA")}), Ascii("日本A"), true},
+    {"DecodeLongJisDesignation", kJis, kUtf8, Concat({Ascii("\033$(B"), kNihonJis}), Ascii("日本"), true},
     {"DecodeOldJisDesignation", kJis, kUtf8, Concat({Ascii("\033$@"), kNihonJis, Ascii("\033(J~")}), Ascii("日本~"), true},
     {"DecodeLineEndEndsTwoByteMode", kJis, kUtf8, Concat({Ascii("\033$B"), Hex("46 7C"), Ascii("\nF|")}),
      Ascii("日\nF|"), true},
@@ -598,6 +599,25 @@ TEST(EncodingConvertTest, LongTextConvertsAcrossSlices)
     Result back = ConvertBytes(kLe, k1252, utf16.bytes);
     EXPECT_TRUE(back.ok);
     EXPECT_EQ(back.bytes, expected1252);
+}
+
+// A surrogate pair lying across the boundary of two slices is still one
+// character to the error action.
+TEST(EncodingConvertTest, SurrogatePairAcrossSlicesIsOneCharacter)
+{
+    for (size_t before = 4090; before <= 4100; ++before) {
+        SCOPED_TRACE(before);
+        Bytes utf16;
+        for (size_t i = 0; i < before; ++i)
+            utf16.insert(utf16.end(), {'a', 0});
+        Bytes pair = Hex("3D D8 00 DE 62 00");
+        utf16.insert(utf16.end(), pair.begin(), pair.end());
+        EncodingConvert convert;
+        convert.errorAction = EncodingConvert::kHexEntity;
+        Result r = ConvertBytes(convert, kLe, k1252, utf16);
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.bytes, Concat({Bytes(before, 'a'), Ascii("&#x1F600;b")}));
+    }
 }
 
 TEST(EncodingConvertTest, Windows1252RoundTripsEveryByte)

@@ -140,8 +140,11 @@ std::string RemoveDotSegments(std::string_view in)
 // RFC 3986 section 5.2.3.
 std::string Merge(const Reference& base, std::string_view relativePath)
 {
-    if (base.hasAuthority && base.path.empty())
-        return "/" + std::string(relativePath);
+    if (base.hasAuthority && base.path.empty()) {
+        std::string rooted(1, '/');
+        rooted.append(relativePath);
+        return rooted;
+    }
     size_t slash = base.path.rfind('/');
     std::string merged(slash == std::string_view::npos ? std::string_view() : base.path.substr(0, slash + 1));
     merged.append(relativePath);
