@@ -33,7 +33,8 @@ Bytes Hex(const std::string& text)
     return out;
 }
 
-Bytes Ascii(const std::string& text) { return Bytes(text.begin(), text.end()); }
+// The bytes of a literal: ASCII, or UTF-8 as this file is written.
+Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 Bytes Concat(std::initializer_list<Bytes> parts)
 {
@@ -175,24 +176,24 @@ const Bytes kOmega = Hex("CE A9");   // U+03A9, not in windows-1252
 const Bytes kMark = Hex("FD EF");
 
 const ActionCase kActionCases[] = {
-    {"DropEncodeError", EncodingConvert::kDrop, true, kUtf8, k1252, Concat({Ascii("a"), kOmega, Ascii("b")}),
-     Ascii("ab")},
+    {"DropEncodeError", EncodingConvert::kDrop, true, kUtf8, k1252, Concat({Text("a"), kOmega, Text("b")}),
+     Text("ab")},
     {"SubstituteEncodeError", EncodingConvert::kSubstitute, false, kUtf8, k1252,
-     Concat({Ascii("a"), kOmega, Ascii("b")}), Ascii("a?b")},
-    {"SubstituteMarked", EncodingConvert::kSubstitute, true, kUtf8, k1252, Concat({Ascii("a"), kOmega}),
-     Concat({Ascii("a"), kMark, Hex("01"), Ascii("?")})},
-    {"SubstituteDecodeError", EncodingConvert::kSubstitute, false, k1253, kUtf8, Hex("61 AA 62"), Ascii("a?b")},
+     Concat({Text("a"), kOmega, Text("b")}), Text("a?b")},
+    {"SubstituteMarked", EncodingConvert::kSubstitute, true, kUtf8, k1252, Concat({Text("a"), kOmega}),
+     Concat({Text("a"), kMark, Hex("01"), Text("?")})},
+    {"SubstituteDecodeError", EncodingConvert::kSubstitute, false, k1253, kUtf8, Hex("61 AA 62"), Text("a?b")},
     {"HexEntityEncodeError", EncodingConvert::kHexEntity, false, kUtf8, k1252,
-     Concat({Ascii("a"), kOmega, Ascii("b")}), Ascii("a&#x3A9;b")},
+     Concat({Text("a"), kOmega, Text("b")}), Text("a&#x3A9;b")},
     {"HexEntityMarked", EncodingConvert::kHexEntity, true, kUtf8, k1252, kOmega,
-     Concat({kMark, Hex("05"), Ascii("&#x3A9;")})},
+     Concat({kMark, Hex("05"), Text("&#x3A9;")})},
     {"HexEntityOfFourByteSequence", EncodingConvert::kHexEntity, false, kUtf8, k1252, Hex("F0 9F 98 80"),
-     Ascii("&#x1F600;")},
-    {"HexEntityOfBadByte", EncodingConvert::kHexEntity, false, k1253, kUtf8, Hex("AA"), Ascii("&#xAA;")},
+     Text("&#x1F600;")},
+    {"HexEntityOfBadByte", EncodingConvert::kHexEntity, false, k1253, kUtf8, Hex("AA"), Text("&#xAA;")},
     {"HexEntityWrittenInTargetEncoding", EncodingConvert::kHexEntity, false, k1253, kLe, Hex("AA"),
      Hex("26 00 23 00 78 00 41 00 41 00 3B 00")},
     {"HexEntityOfSurrogatePairIsOneCharacter", EncodingConvert::kHexEntity, false, kLe, k1252, Hex("3D D8 00 DE"),
-     Ascii("&#x1F600;")},
+     Text("&#x1F600;")},
     {"CopyByteDecodeError", EncodingConvert::kCopyByte, false, k1253, kUtf8, Hex("61 AA 62"), Hex("61 AA 62")},
     {"CopyByteMarked", EncodingConvert::kCopyByte, true, k1253, kUtf8, Hex("AA"), Concat({kMark, Hex("01 AA")})},
     {"CopyBrokenShiftJisPair", EncodingConvert::kCopyByte, false, kSjis, kUtf8, Hex("81 AD 41"), Hex("81 AD 41")},
@@ -203,7 +204,7 @@ const ActionCase kActionCases[] = {
     {"AltCodePageZeroIsTheTarget", EncodingConvert::kAltCodePage, true, kUtf8, k1252, kOmega, Bytes{}},
     {"AltCodePageZeroKeepsFourByteSequenceInUtf16", EncodingConvert::kAltCodePage, false, kUtf8, kLe,
      Hex("41 F0 9F 98 80"), Hex("41 00 3D D8 00 DE")},
-    {"AltCodePageUndecodableByteDropped", EncodingConvert::kAltCodePage, false, k1253, kUtf8, Hex("61 AA"), Ascii("a")},
+    {"AltCodePageUndecodableByteDropped", EncodingConvert::kAltCodePage, false, k1253, kUtf8, Hex("61 AA"), Text("a")},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, EncodingConvertActionTest, testing::ValuesIn(kActionCases),
@@ -222,8 +223,8 @@ TEST(EncodingConvertTest, SubstituteWithoutBytesWritesNothing)
     EncodingConvert convert;
     convert.errorAction = EncodingConvert::kSubstitute;
     convert.markErrors = true;
-    Result r = ConvertBytes(convert, kUtf8, k1252, Concat({Ascii("a"), kOmega}));
-    EXPECT_EQ(r.bytes, Ascii("a"));
+    Result r = ConvertBytes(convert, kUtf8, k1252, Concat({Text("a"), kOmega}));
+    EXPECT_EQ(r.bytes, Text("a"));
     EXPECT_FALSE(r.ok);
 }
 
@@ -236,15 +237,15 @@ TEST(EncodingConvertTest, AltCodePageConvertsTheCharacterAlone)
     const Case kCases[] = {
         {1253, Hex("61 D9 62")},      // omega in Greek, between the windows-1252 letters
         {kUtf8, Hex("61 CE A9 62")},
-        {kJis, Concat({Ascii("a\033$B"), Hex("26 38"), Ascii("\033(Bb")})},   // with its own escapes
-        {54936, Ascii("ab")},         // unsupported: dropped
+        {kJis, Concat({Text("a\033$B"), Hex("26 38"), Text("\033(Bb")})},   // with its own escapes
+        {54936, Text("ab")},         // unsupported: dropped
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.altCodePage);
         EncodingConvert convert;
         convert.errorAction = EncodingConvert::kAltCodePage;
         convert.altCodePage = c.altCodePage;
-        Result r = ConvertBytes(convert, kUtf8, k1252, Concat({Ascii("a"), kOmega, Ascii("b")}));
+        Result r = ConvertBytes(convert, kUtf8, k1252, Concat({Text("a"), kOmega, Text("b")}));
         EXPECT_EQ(r.bytes, c.out);
         EXPECT_FALSE(r.ok);
     }
@@ -273,23 +274,22 @@ TEST_P(EncodingConvertFormTest, ConvertsBytes)
 
 std::string FormCaseName(const testing::TestParamInfo<FormCase>& info) { return info.param.name; }
 
-// Text in the source file is UTF-8.
 const FormCase kTablePageCases[] = {
-    {"Windows1251", kUtf8, 1251, Ascii("Привет"), Hex("CF F0 E8 E2 E5 F2"), true},
-    {"Koi8R", 20866, kUtf8, Hex("F0 D2 C9 D7 C5 D4"), Ascii("Привет"), true},
-    {"Ebcdic37", kUtf8, 37, Ascii("Hello"), Hex("C8 85 93 93 96"), true},
-    {"Greek1253", kUtf8, k1253, Ascii("Ωμέγα"), Hex("D9 EC DD E3 E1"), true},
-    {"ShiftJis", kUtf8, kSjis, Ascii("日本ｶA"), Hex("93 FA 96 7B B6 41"), true},
-    {"ShiftJisToUtf8", kSjis, kUtf8, Hex("93 FA 96 7B B6 41"), Ascii("日本ｶA"), true},
-    {"Gbk936", kUtf8, 936, Ascii("中文"), Hex("D6 D0 CE C4"), true},
-    {"Korean949", kKorean, kUtf8, Hex("C7 D1 B1 B9"), Ascii("한국"), true},
-    {"Big5950", kUtf8, 950, Ascii("中文"), Hex("A4 A4 A4 E5"), true},
-    {"EucJp51932", 51932, kUtf8, Hex("C6 FC CB DC"), Ascii("日本"), true},
-    {"ShiftJisLeadAtEnd", kSjis, kUtf8, Hex("41 93"), Ascii("A"), false},
+    {"Windows1251", kUtf8, 1251, Text("Привет"), Hex("CF F0 E8 E2 E5 F2"), true},
+    {"Koi8R", 20866, kUtf8, Hex("F0 D2 C9 D7 C5 D4"), Text("Привет"), true},
+    {"Ebcdic37", kUtf8, 37, Text("Hello"), Hex("C8 85 93 93 96"), true},
+    {"Greek1253", kUtf8, k1253, Text("Ωμέγα"), Hex("D9 EC DD E3 E1"), true},
+    {"ShiftJis", kUtf8, kSjis, Text("日本ｶA"), Hex("93 FA 96 7B B6 41"), true},
+    {"ShiftJisToUtf8", kSjis, kUtf8, Hex("93 FA 96 7B B6 41"), Text("日本ｶA"), true},
+    {"Gbk936", kUtf8, 936, Text("中文"), Hex("D6 D0 CE C4"), true},
+    {"Korean949", kKorean, kUtf8, Hex("C7 D1 B1 B9"), Text("한국"), true},
+    {"Big5950", kUtf8, 950, Text("中文"), Hex("A4 A4 A4 E5"), true},
+    {"EucJp51932", 51932, kUtf8, Hex("C6 FC CB DC"), Text("日本"), true},
+    {"ShiftJisLeadAtEnd", kSjis, kUtf8, Hex("41 93"), Text("A"), false},
     // an unmapped pair whose second byte is ASCII gives that byte back
-    {"ShiftJisBrokenPairKeepsAscii", kSjis, kUtf8, Hex("82 41 42"), Ascii("AB"), false},
-    {"ShiftJisUnmappedPairDropped", kSjis, kUtf8, Hex("81 AD 42"), Ascii("B"), false},
-    {"NotInShiftJis", kUtf8, kSjis, Ascii("aéb"), Ascii("ab"), false},
+    {"ShiftJisBrokenPairKeepsAscii", kSjis, kUtf8, Hex("82 41 42"), Text("AB"), false},
+    {"ShiftJisUnmappedPairDropped", kSjis, kUtf8, Hex("81 AD 42"), Text("B"), false},
+    {"NotInShiftJis", kUtf8, kSjis, Text("aéb"), Text("ab"), false},
 };
 
 INSTANTIATE_TEST_SUITE_P(TablePages, EncodingConvertFormTest, testing::ValuesIn(kTablePageCases), FormCaseName);
@@ -309,35 +309,35 @@ INSTANTIATE_TEST_SUITE_P(MacArabic, EncodingConvertFormTest, testing::ValuesIn(k
 const Bytes kNihonJis = Hex("46 7C 4B 5C");   // 日本 in JIS X 0208
 
 const FormCase kIso2022JpCases[] = {
-    {"Encode", kUtf8, kJis, Ascii("日本A"), Concat({Ascii("\033$B"), kNihonJis, Ascii("\033(BA")}), true},
-    {"EncodeEndsInAscii", kUtf8, kJis, Ascii("A日本"), Concat({Ascii("A\033$B"), kNihonJis, Ascii("\033(B")}), true},
-    {"EncodeReturnsToAsciiBeforeLineEnd", kUtf8, kJis, Ascii("日\r\n日"),
-     Concat({Ascii("\033$B"), Hex("46 7C"), Ascii("\033(B\r\n\033$B"), Hex("46 7C"), Ascii("\033(B")}), true},
+    {"Encode", kUtf8, kJis, Text("日本A"), Concat({Text("\033$B"), kNihonJis, Text("\033(BA")}), true},
+    {"EncodeEndsInAscii", kUtf8, kJis, Text("A日本"), Concat({Text("A\033$B"), kNihonJis, Text("\033(B")}), true},
+    {"EncodeReturnsToAsciiBeforeLineEnd", kUtf8, kJis, Text("日\r\n日"),
+     Concat({Text("\033$B"), Hex("46 7C"), Text("\033(B\r\n\033$B"), Hex("46 7C"), Text("\033(B")}), true},
     // half-width katakana become full-width, a sound mark merged where JIS has the combined kana
-    {"HalfWidthKaVoicedIsGa", kSjis, kJis, Hex("B6 DE"), Concat({Ascii("\033$B"), Hex("25 2C"), Ascii("\033(B")}), true},
-    {"HalfWidthHaSemiVoicedIsPa", kSjis, kJis, Hex("CA DF"), Concat({Ascii("\033$B"), Hex("25 51"), Ascii("\033(B")}),
+    {"HalfWidthKaVoicedIsGa", kSjis, kJis, Hex("B6 DE"), Concat({Text("\033$B"), Hex("25 2C"), Text("\033(B")}), true},
+    {"HalfWidthHaSemiVoicedIsPa", kSjis, kJis, Hex("CA DF"), Concat({Text("\033$B"), Hex("25 51"), Text("\033(B")}),
      true},
-    {"HalfWidthUVoicedIsVu", kSjis, kJis, Hex("B3 DE"), Concat({Ascii("\033$B"), Hex("25 74"), Ascii("\033(B")}), true},
+    {"HalfWidthUVoicedIsVu", kSjis, kJis, Hex("B3 DE"), Concat({Text("\033$B"), Hex("25 74"), Text("\033(B")}), true},
     {"NoCombinedKanaKeepsTheMark", kSjis, kJis, Hex("B1 DE CA DE DE"),
-     Concat({Ascii("\033$B"), Hex("25 22 21 2B 25 50 21 2B"), Ascii("\033(B")}), true},
-    {"HalfWidthFromUnicode", kUtf8, kJis, Ascii("ｶﾞｷ"), Concat({Ascii("\033$B"), Hex("25 2C 25 2D"), Ascii("\033(B")}),
+     Concat({Text("\033$B"), Hex("25 22 21 2B 25 50 21 2B"), Text("\033(B")}), true},
+    {"HalfWidthFromUnicode", kUtf8, kJis, Text("ｶﾞｷ"), Concat({Text("\033$B"), Hex("25 2C 25 2D"), Text("\033(B")}),
      true},
-    {"IbmExtensionHasNoJisForm", kUtf8, kJis, Ascii("aⅰb"), Ascii("ab"), false},
-    {"NecRow13IsWritten", kUtf8, kJis, Ascii("①"), Concat({Ascii("\033$B"), Hex("2D 21"), Ascii("\033(B")}), true},
-    {"Decode", kJis, kUtf8, Concat({Ascii("\033$B"), kNihonJis, Ascii("\033(BA")}), Ascii("日本A"), true},
-    {"DecodeLongJisDesignation", kJis, kUtf8, Concat({Ascii("\033$(B"), kNihonJis}), Ascii("日本"), true},
-    {"DecodeOldJisDesignation", kJis, kUtf8, Concat({Ascii("\033$@"), kNihonJis, Ascii("\033(J~")}), Ascii("日本~"), true},
-    {"DecodeLineEndEndsTwoByteMode", kJis, kUtf8, Concat({Ascii("\033$B"), Hex("46 7C"), Ascii("\nF|")}),
-     Ascii("日\nF|"), true},
-    {"DecodeHalfWidthKatakanaSet", 50221, kUtf8, Ascii("\033(I6^\033(BA"), Ascii("ｶﾞA"), true},
-    {"DecodeShiftOutKatakana", 50222, kUtf8, Ascii("\0166\017A"), Ascii("ｶA"), true},
-    {"DecodeUnknownEscapeSkipped", kJis, kUtf8, Ascii("a\033.Ab"), Ascii("ab"), true},
-    {"DecodeJisX0212Dropped", kJis, kUtf8, Ascii("\033$(D0!\033(BA"), Ascii("A"), false},
-    {"DecodeHalfPairAtEnd", kJis, kUtf8, Ascii("\033$BF"), Bytes{}, false},
-    {"DecodeToShiftJis", kJis, kSjis, Concat({Ascii("\033$B"), kNihonJis, Hex("25 2C")}), Hex("93 FA 96 7B 83 4B"),
+    {"IbmExtensionHasNoJisForm", kUtf8, kJis, Text("aⅰb"), Text("ab"), false},
+    {"NecRow13IsWritten", kUtf8, kJis, Text("①"), Concat({Text("\033$B"), Hex("2D 21"), Text("\033(B")}), true},
+    {"Decode", kJis, kUtf8, Concat({Text("\033$B"), kNihonJis, Text("\033(BA")}), Text("日本A"), true},
+    {"DecodeLongJisDesignation", kJis, kUtf8, Concat({Text("\033$(B"), kNihonJis}), Text("日本"), true},
+    {"DecodeOldJisDesignation", kJis, kUtf8, Concat({Text("\033$@"), kNihonJis, Text("\033(J~")}), Text("日本~"), true},
+    {"DecodeLineEndEndsTwoByteMode", kJis, kUtf8, Concat({Text("\033$B"), Hex("46 7C"), Text("\nF|")}),
+     Text("日\nF|"), true},
+    {"DecodeHalfWidthKatakanaSet", 50221, kUtf8, Text("\033(I6^\033(BA"), Text("ｶﾞA"), true},
+    {"DecodeShiftOutKatakana", 50222, kUtf8, Text("\0166\017A"), Text("ｶA"), true},
+    {"DecodeUnknownEscapeSkipped", kJis, kUtf8, Text("a\033.Ab"), Text("ab"), true},
+    {"DecodeJisX0212Dropped", kJis, kUtf8, Text("\033$(D0!\033(BA"), Text("A"), false},
+    {"DecodeHalfPairAtEnd", kJis, kUtf8, Text("\033$BF"), Bytes{}, false},
+    {"DecodeToShiftJis", kJis, kSjis, Concat({Text("\033$B"), kNihonJis, Hex("25 2C")}), Hex("93 FA 96 7B 83 4B"),
      true},
-    {"Jis50220To50222", kJis, 50222, Concat({Ascii("\033$B"), kNihonJis}),
-     Concat({Ascii("\033$B"), kNihonJis, Ascii("\033(B")}), true},
+    {"Jis50220To50222", kJis, 50222, Concat({Text("\033$B"), kNihonJis}),
+     Concat({Text("\033$B"), kNihonJis, Text("\033(B")}), true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Iso2022Jp, EncodingConvertFormTest, testing::ValuesIn(kIso2022JpCases), FormCaseName);
@@ -345,39 +345,39 @@ INSTANTIATE_TEST_SUITE_P(Iso2022Jp, EncodingConvertFormTest, testing::ValuesIn(k
 const Bytes kHangukKs = Hex("47 51 31 39");   // 한국 in KS X 1001, top bits cleared
 
 const FormCase kIso2022KrCases[] = {
-    {"DesignatorThenAsciiLines", kKr, kUtf8, Ascii("\033$)Cline one\r\nline two\r\n"),
-     Ascii("line one\r\nline two\r\n"), true},
-    {"Decode", kKr, kUtf8, Concat({Ascii("\033$)C\016"), kHangukKs, Ascii("\017A")}), Ascii("한국A"), true},
-    {"DecodeLineEndEndsShift", kKr, kUtf8, Concat({Ascii("\033$)C\016"), Hex("47 51"), Ascii("\nGQ")}),
-     Ascii("한\nGQ"), true},
-    {"DecodeHalfCharacter", kKr, kUtf8, Ascii("\033$)C\016G"), Bytes{}, false},
-    {"DecodeToKorean", kKr, kKorean, Concat({Ascii("\033$)C\016"), kHangukKs}), Hex("C7 D1 B1 B9"), true},
-    {"Encode", kUtf8, kKr, Ascii("한국A"), Concat({Ascii("\033$)C\016"), kHangukKs, Ascii("\017A")}), true},
-    {"EncodeEndsShiftedIn", kUtf8, kKr, Ascii("A한국"), Concat({Ascii("\033$)CA\016"), kHangukKs, Ascii("\017")}),
+    {"DesignatorThenAsciiLines", kKr, kUtf8, Text("\033$)Cline one\r\nline two\r\n"),
+     Text("line one\r\nline two\r\n"), true},
+    {"Decode", kKr, kUtf8, Concat({Text("\033$)C\016"), kHangukKs, Text("\017A")}), Text("한국A"), true},
+    {"DecodeLineEndEndsShift", kKr, kUtf8, Concat({Text("\033$)C\016"), Hex("47 51"), Text("\nGQ")}),
+     Text("한\nGQ"), true},
+    {"DecodeHalfCharacter", kKr, kUtf8, Text("\033$)C\016G"), Bytes{}, false},
+    {"DecodeToKorean", kKr, kKorean, Concat({Text("\033$)C\016"), kHangukKs}), Hex("C7 D1 B1 B9"), true},
+    {"Encode", kUtf8, kKr, Text("한국A"), Concat({Text("\033$)C\016"), kHangukKs, Text("\017A")}), true},
+    {"EncodeEndsShiftedIn", kUtf8, kKr, Text("A한국"), Concat({Text("\033$)CA\016"), kHangukKs, Text("\017")}),
      true},
     // U+AC02 is in code page 949's extended Hangul, outside KS X 1001
-    {"ExtendedHangulHasNo7BitForm", kUtf8, kKr, Ascii("a갂b"), Ascii("\033$)Cab"), false},
+    {"ExtendedHangulHasNo7BitForm", kUtf8, kKr, Text("a갂b"), Text("\033$)Cab"), false},
     {"EmptyStaysEmpty", kUtf8, kKr, Bytes{}, Bytes{}, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Iso2022Kr, EncodingConvertFormTest, testing::ValuesIn(kIso2022KrCases), FormCaseName);
 
 const FormCase kUtf7Cases[] = {
-    {"EncodeRfcExample", kUtf8, kUtf7, Ascii("Hi Mom -☺-!"), Ascii("Hi Mom -+Jjo--+ACE-"), true},
-    {"EncodeRunEndsWithDash", kUtf8, kUtf7, Ascii("A≢Α."), Ascii("A+ImIDkQ-."), true},
-    {"EncodePlus", kUtf8, kUtf7, Ascii("1+1"), Ascii("1+-1"), true},
-    {"EncodeRunAtEnd", kUtf8, kUtf7, Ascii("日本語"), Ascii("+ZeVnLIqe-"), true},
-    {"EncodeOptionalDirectCharacters", kUtf8, kUtf7, Ascii("~\\"), Ascii("+AH4AXA-"), true},
-    {"EncodeSurrogatePair", kLe, kUtf7, Hex("3D D8 00 DE"), Ascii("+2D3eAA-"), true},
-    {"EncodeDropsByteOrderMark", kLe, kUtf7, Hex("FF FE 41 00"), Ascii("A"), true},
-    {"Decode", kUtf7, kUtf8, Ascii("Hi Mom -+Jjo--+ACE-"), Ascii("Hi Mom -☺-!"), true},
-    {"DecodeRunEndedByOtherCharacter", kUtf7, kUtf8, Ascii("A+ImIDkQ."), Ascii("A≢Α."), true},
-    {"DecodePlusDash", kUtf7, kUtf8, Ascii("1+-1"), Ascii("1+1"), true},
-    {"DecodeToUtf16", kUtf7, kLe, Ascii("+2D3eAA-"), Hex("3D D8 00 DE"), true},
-    {"DecodeEmptyRun", kUtf7, kUtf8, Ascii("a+!"), Ascii("a!"), false},
-    {"DecodePlusAtEnd", kUtf7, kUtf8, Ascii("a+"), Ascii("a"), false},
-    {"DecodeNonZeroLeftoverBits", kUtf7, kUtf8, Ascii("+AGF-b"), Ascii("ab"), false},
-    {"DecodeEightBitByte", kUtf7, kUtf8, Hex("61 E9 62"), Ascii("ab"), false},
+    {"EncodeRfcExample", kUtf8, kUtf7, Text("Hi Mom -☺-!"), Text("Hi Mom -+Jjo--+ACE-"), true},
+    {"EncodeRunEndsWithDash", kUtf8, kUtf7, Text("A≢Α."), Text("A+ImIDkQ-."), true},
+    {"EncodePlus", kUtf8, kUtf7, Text("1+1"), Text("1+-1"), true},
+    {"EncodeRunAtEnd", kUtf8, kUtf7, Text("日本語"), Text("+ZeVnLIqe-"), true},
+    {"EncodeOptionalDirectCharacters", kUtf8, kUtf7, Text("~\\"), Text("+AH4AXA-"), true},
+    {"EncodeSurrogatePair", kLe, kUtf7, Hex("3D D8 00 DE"), Text("+2D3eAA-"), true},
+    {"EncodeDropsByteOrderMark", kLe, kUtf7, Hex("FF FE 41 00"), Text("A"), true},
+    {"Decode", kUtf7, kUtf8, Text("Hi Mom -+Jjo--+ACE-"), Text("Hi Mom -☺-!"), true},
+    {"DecodeRunEndedByOtherCharacter", kUtf7, kUtf8, Text("A+ImIDkQ."), Text("A≢Α."), true},
+    {"DecodePlusDash", kUtf7, kUtf8, Text("1+-1"), Text("1+1"), true},
+    {"DecodeToUtf16", kUtf7, kLe, Text("+2D3eAA-"), Hex("3D D8 00 DE"), true},
+    {"DecodeEmptyRun", kUtf7, kUtf8, Text("a+!"), Text("a!"), false},
+    {"DecodePlusAtEnd", kUtf7, kUtf8, Text("a+"), Text("a"), false},
+    {"DecodeNonZeroLeftoverBits", kUtf7, kUtf8, Text("+AGF-b"), Text("ab"), false},
+    {"DecodeEightBitByte", kUtf7, kUtf8, Hex("61 E9 62"), Text("ab"), false},
 };
 
 INSTANTIATE_TEST_SUITE_P(Utf7, EncodingConvertFormTest, testing::ValuesIn(kUtf7Cases), FormCaseName);
@@ -505,12 +505,12 @@ TEST(EncodingConvertTest, TextRoundTripsThroughPages)
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.page);
-        Result there = ConvertBytes(kUtf8, c.page, Ascii(c.text));
+        Result there = ConvertBytes(kUtf8, c.page, Text(c.text));
         ASSERT_TRUE(there.ok);
         Result back = ConvertBytes(c.page, kUtf8, there.bytes);
         EXPECT_TRUE(back.ok);
         // Half-width katakana come back full-width from ISO-2022-JP.
-        Bytes expected = c.page == kJis ? Ascii("いろはにほへと 漢字 ＡＢ ガ") : Ascii(c.text);
+        Bytes expected = c.page == kJis ? Text("いろはにほへと 漢字 ＡＢ ガ") : Text(c.text);
         EXPECT_EQ(back.bytes, expected);
     }
 }
@@ -521,7 +521,7 @@ TEST(EncodingConvertTest, ConvertByNameResolvesBothNames)
     DataBuffer out;
     Logger log;
     EXPECT_TRUE(convert.ConvertByName(" Shift_JIS ", "UTF-8", "\x93\xFA", 2, out, log));
-    EXPECT_EQ(Of(out), Ascii("日"));
+    EXPECT_EQ(Of(out), Text("日"));
     EXPECT_EQ(convert.FromCodePage(), kSjis);
     EXPECT_EQ(convert.ToCodePage(), kUtf8);
 
@@ -616,7 +616,7 @@ TEST(EncodingConvertTest, SurrogatePairAcrossSlicesIsOneCharacter)
         convert.errorAction = EncodingConvert::kHexEntity;
         Result r = ConvertBytes(convert, kLe, k1252, utf16);
         EXPECT_FALSE(r.ok);
-        EXPECT_EQ(r.bytes, Concat({Bytes(before, 'a'), Ascii("&#x1F600;b")}));
+        EXPECT_EQ(r.bytes, Concat({Bytes(before, 'a'), Text("&#x1F600;b")}));
     }
 }
 
