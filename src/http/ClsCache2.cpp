@@ -1,4 +1,5 @@
 #include "http/ClsCache2.h"
+#include "text/LittleEndian.h"
 
 #include "http/CachePaths.h"
 #include "log/LogBase.h"
@@ -15,14 +16,6 @@ namespace plentor {
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-uint32_t Get32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
-
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 void Put16(std::vector<uint8_t>& out, uint16_t v)
 {
@@ -115,10 +108,10 @@ bool ParseDatFile(const std::vector<uint8_t>& bytes, DatFile& out)
     if (bytes.size() < ClsCache2::kFixedHeaderSize)
         return false;
     const uint8_t* p = bytes.data();
-    if (Get16(p + 6) != ClsCache2::kMagic)
+    if (LittleEndian::Get16(p + 6) != ClsCache2::kMagic)
         return false;
-    out.headerLength = Get32(p);
-    out.etagLength = Get16(p + 18);
+    out.headerLength = LittleEndian::Get32(p);
+    out.etagLength = LittleEndian::Get16(p + 18);
     out.expiry = GetDouble(p + ClsCache2::kExpiryOffset);
     if (out.headerLength < ClsCache2::kFixedHeaderSize + uint32_t {out.etagLength} || out.headerLength > bytes.size())
         return false;
@@ -295,7 +288,7 @@ bool ClsCache2::UpdateExpiration(const char* resourceName, const platform::Calen
         log.LogError("Failed to seek to position in cache file.");
         return false;
     }
-    if (Get16(head.data() + 6) != kMagic) {
+    if (LittleEndian::Get16(head.data() + 6) != kMagic) {
         log.LogError("Not a valid cache file.");
         return false;
     }

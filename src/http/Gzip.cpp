@@ -1,4 +1,5 @@
 #include "http/Gzip.h"
+#include "text/LittleEndian.h"
 
 #include "log/LogBase.h"
 #include "text/DataBuffer.h"
@@ -33,12 +34,6 @@ constexpr uint64_t kMaxDeflateRatio = 1032;
 constexpr unsigned kMinGrowth = 64 * 1024;
 // Window bits for raw deflate data, without zlib or gzip wrapper.
 constexpr int kRawDeflateWindowBits = -MAX_WBITS;
-
-uint32_t ReadLe32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
 
 bool Overrun(LogBase& log)
 {
@@ -227,7 +222,7 @@ bool Gzip::Gunzip(const DataBuffer& in, DataBuffer& out, LogBase& log)
     unsigned compressed = size - pos - kTrailer;
     if (compressed == 0)
         return true;   // a member without deflate data: empty body
-    uint32_t announced = ReadLe32(d + size - 4);
+    uint32_t announced = LittleEndian::Get32(d + size - 4);
     log.LogDataLong("CompressedSize", compressed);
     log.LogDataLong("UncompressedSize", announced);
     ReserveOutput(out, announced, compressed);

@@ -1,4 +1,5 @@
 #include "http/HttpCache.h"
+#include "text/LittleEndian.h"
 
 #include "http/BzipBlock.h"
 #include "http/CachePaths.h"
@@ -27,18 +28,6 @@ constexpr const char* kDefaultRoot = "c:/temp/";
 // marks change these in place.
 constexpr uint32_t kMarkPatchOffset = 8;
 constexpr uint32_t kMarkPatchSize = 12;
-
-void Put32(uint8_t* p, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-uint32_t Get32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
 
 uint32_t TextCrc(const char* text) { return text ? Crc32::Compute(text, std::strlen(text)) : 0; }
 
@@ -101,8 +90,8 @@ struct FileHead {
     std::vector<uint8_t> bytes;   // kFileHeaderSize bytes, or fewer for a short file
     std::vector<CacheEntry::Fixed> fixed;
 
-    uint32_t SlotOffset(uint32_t i) const { return Get32(bytes.data() + 8 + 8 * i); }
-    uint32_t SlotCrc(uint32_t i) const { return Get32(bytes.data() + 12 + 8 * i); }
+    uint32_t SlotOffset(uint32_t i) const { return LittleEndian::Get32(bytes.data() + 8 + 8 * i); }
+    uint32_t SlotCrc(uint32_t i) const { return LittleEndian::Get32(bytes.data() + 12 + 8 * i); }
 };
 
 enum class HeadState { Ok, Missing, Corrupt };
@@ -114,9 +103,9 @@ const char* ReadSlotsHeader(const std::string& path, FileHead& head)
         return "file cannot be read";
     if (head.bytes.size() < 8)
         return "file too short for its header";
-    if (Get32(head.bytes.data()) != HttpCache::kSlotCapacity)
+    if (LittleEndian::Get32(head.bytes.data()) != HttpCache::kSlotCapacity)
         return "bad capacity field";
-    head.count = Get32(head.bytes.data() + 4);
+    head.count = LittleEndian::Get32(head.bytes.data() + 4);
     if (head.count > HttpCache::kSlotCapacity)
         return "entry count beyond capacity";
     if (head.bytes.size() < 8 + 8 * static_cast<size_t>(head.count))
@@ -278,7 +267,7 @@ bool HttpCache::GetCachePath(const char* key, StringBuffer& path) const
     path.AppendChar('/');
     path.AppendInt(d[2]);
     path.AppendChar('/');
-    path.AppendInt(Get32(d + 3) % static_cast<uint32_t>(filesPerDir_));
+    path.AppendInt(LittleEndian::Get32(d + 3) % static_cast<uint32_t>(filesPerDir_));
     path.Append(".caf");
     return true;
 }
@@ -370,9 +359,9 @@ bool HttpCache::WriteEntry(const std::string& path, const std::vector<uint8_t>& 
             return LogWriteFailure(log, path, err);
         // The slot is written after the entry, so an interrupted append leaves
         // only unreferenced bytes behind.
-        Put32(head.bytes.data() + 8 + 8 * head.count, offset);
-        Put32(head.bytes.data() + 12 + 8 * head.count, keyCrc);
-        Put32(head.bytes.data() + 4, head.count + 1);
+        LittleEndian::Put32(head.bytes.data() + 8 + 8 * head.count, offset);
+        LittleEndian::Put32(head.bytes.data() + 12 + 8 * head.count, keyCrc);
+        LittleEndian::Put32(head.bytes.data() + 4, head.count + 1);
         if (!platform::WriteFileAt(path.c_str(), 0, head.bytes.data(), kFileHeaderSize, err))
             return LogWriteFailure(log, path, err);
         return true;
@@ -382,10 +371,10 @@ bool HttpCache::WriteEntry(const std::string& path, const std::vector<uint8_t>& 
         log.LogData("reason", reason);
     }
     std::vector<uint8_t> file(kFileHeaderSize, 0);
-    Put32(file.data(), kSlotCapacity);
-    Put32(file.data() + 4, 1);
-    Put32(file.data() + 8, kFileHeaderSize);
-    Put32(file.data() + 12, keyCrc);
+    LittleEndian::Put32(file.data(), kSlotCapacity);
+    LittleEndian::Put32(file.data() + 4, 1);
+    LittleEndian::Put32(file.data() + 8, kFileHeaderSize);
+    LittleEndian::Put32(file.data() + 12, keyCrc);
     file.insert(file.end(), entry.begin(), entry.end());
     if (!platform::WriteWholeFile(path.c_str(), file.data(), file.size(), err))
         return LogWriteFailure(log, path, err);

@@ -1,5 +1,7 @@
 #include "log/LogEntry2.h"
 
+#include <vector>
+
 #include <utility>
 
 namespace plentor {
@@ -39,6 +41,21 @@ std::unique_ptr<LogEntry2> LogEntry2::MakeData(std::string tag, std::string valu
     entry->tag = std::move(tag);
     entry->text = std::move(value);
     return entry;
+}
+
+const std::string* LogEntry2::FindData(const char* tag) const
+{
+    // An explicit stack: logs may nest deeper than the call stack allows.
+    std::vector<const LogEntry2*> todo{this};
+    while (!todo.empty()) {
+        const LogEntry2* e = todo.back();
+        todo.pop_back();
+        if (e->kind == Kind::Data && e->tag && e->text && *e->tag == tag)
+            return &*e->text;
+        for (auto it = e->children.rbegin(); it != e->children.rend(); ++it)
+            todo.push_back(it->get());
+    }
+    return nullptr;
 }
 
 } // namespace plentor

@@ -30,6 +30,10 @@ public:
     static std::unique_ptr<LogEntry2> MakeLine(Kind kind, std::string text);
     static std::unique_ptr<LogEntry2> MakeData(std::string tag, std::string value);
 
+    // The value of the first data item with the given tag in this subtree,
+    // searched depth first in document order; null when there is none.
+    const std::string* FindData(const char* tag) const;
+
     bool IsContext() const { return kind == Kind::Context; }
 
     std::vector<std::unique_ptr<LogEntry2>> children;  // only for contexts

@@ -1,4 +1,5 @@
 #include "text/CompressedContainer.h"
+#include "text/LittleEndian.h"
 
 #include "log/LogBase.h"
 #include "text/ContentCoding.h"
@@ -19,18 +20,6 @@ constexpr int kBlockSize100k = 9;     // bzip2's largest block: best ratio for t
 // The built-in tables unpack to a few hundred kilobytes at most; a declared
 // length above this comes from damaged data and must not drive an allocation.
 constexpr unsigned kMaxUnpackedBytes = 64u * 1024 * 1024;
-
-void StoreLittleEndian(uint32_t v, uint8_t* p)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-uint32_t LoadLittleEndian(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // bzip2's documented worst case: 1% larger than the input plus 600 bytes.
 unsigned CompressBound(unsigned n) { return n + n / 100 + 600; }
@@ -55,11 +44,11 @@ bool ReadHeader(const uint8_t* p, unsigned n, uint32_t& length, LogBase& log)
         log.LogDataLong("size", n);
         return false;
     }
-    if (LoadLittleEndian(p) != CompressedContainer::kMagic) {
+    if (LittleEndian::Get32(p) != CompressedContainer::kMagic) {
         log.LogError("Compressed data has a bad magic number");
         return false;
     }
-    length = LoadLittleEndian(p + 4);
+    length = LittleEndian::Get32(p + 4);
     if (length > kMaxUnpackedBytes) {
         log.LogError("Declared unpacked length is too large");
         log.LogDataLong("declaredLength", length);
@@ -81,8 +70,8 @@ bool CompressedContainer::Pack(const void* bytes, unsigned n, StringBuffer& base
     }
     std::vector<char> packed(kHeaderSize + CompressBound(n));
     auto* header = reinterpret_cast<uint8_t*>(packed.data());
-    StoreLittleEndian(kMagic, header);
-    StoreLittleEndian(n, header + 4);
+    LittleEndian::Put32(header, kMagic);
+    LittleEndian::Put32(header + 4, n);
     unsigned streamSize = static_cast<unsigned>(packed.size() - kHeaderSize);
     char* source = const_cast<char*>(static_cast<const char*>(bytes));  // bzlib takes non-const input
     char emptyInput = 0;

@@ -1,6 +1,7 @@
 // plentor links: loads files into one link list, as the Delicious object does.
 #include "Command.h"
 
+#include "log/LogEntry2.h"
 #include "log/Logger.h"
 #include "services/ClsStringArray.h"
 #include "text/StringBuffer.h"
@@ -30,24 +31,13 @@ const Command kLinks = {
 
 const Command::Registrar kRegistrar(kLinks);
 
-// The value of the first data item with the given tag, searched depth first.
-const std::string* FindData(const LogEntry2& entry, const char* tag)
-{
-    if (entry.kind == LogEntry2::Kind::Data && entry.tag == tag && entry.text)
-        return &*entry.text;
-    for (const auto& child : entry.children)
-        if (const std::string* found = FindData(*child, tag))
-            return found;
-    return nullptr;
-}
-
 // Loads one file; on failure reports it on stderr in one line.
 bool LoadOne(ClsStringArray& list, const std::string& path)
 {
     Logger log;
     if (list.LoadFromFile(path.c_str(), log))
         return true;
-    const std::string* reason = FindData(log.Tree().Root(), "reason");
+    const std::string* reason = log.Tree().Root().FindData("reason");
     std::fprintf(stderr, "plentor links: cannot read %s%s%s\n", path.c_str(), reason && !reason->empty() ? ": " : "",
                  reason ? reason->c_str() : "");
     return false;

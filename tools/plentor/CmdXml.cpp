@@ -33,17 +33,6 @@ const Command kXml = {
 
 const Command::Registrar kRegistrar(kXml);
 
-// The value of the first data item with the given tag, searched depth first.
-const std::string* FindData(const LogEntry2& entry, const char* tag)
-{
-    if (entry.kind == LogEntry2::Kind::Data && entry.tag == tag && entry.text)
-        return &*entry.text;
-    for (const auto& child : entry.children)
-        if (const std::string* found = FindData(*child, tag))
-            return found;
-    return nullptr;
-}
-
 bool ReadStdin(std::string& bytes)
 {
     char block[65536];
@@ -88,7 +77,7 @@ int RunXml(const std::vector<std::string>& args)
         loaded = xml.LoadXmlBytes(bytes.data(), bytes.size(), mode);
     } else {
         loaded = xml.LoadXmlFile(path.c_str(), mode);
-        if (const std::string* reason = FindData(xml.Log().Tree().Root(), "reason"); !loaded && reason)
+        if (const std::string* reason = xml.Log().Tree().Root().FindData("reason"); !loaded && reason)
             return Fail("cannot read " + source + (reason->empty() ? "" : ": " + *reason));
     }
     if (!loaded)

@@ -1,0 +1,397 @@
+#include "http/ZentrelSocket.h"
+
+#include "http/ProgressMonitor.h"
+#include "http/SocketErrors.h"
+#include "log/Logger.h"
+#include "text/DataBuffer.h"
+#include "text/StringBuffer.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace plentor {
+namespace {
+
+std::string LogText(Logger& log)
+{
+    StringBuffer text;
+    log.GetText(text);
+    return text.ToStdString();
+}
+
+std::string AsString(const DataBuffer& data)
+{
+    return std::string(reinterpret_cast<const char*>(data.Data()), data.Size());
+}
+
+void SendAll(int fd, const std::string& bytes)
+{
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) return;   // the client went away; nothing more to do
+        sent += static_cast<size_t>(n);
+    }
+}
+
+// Blocks until the client closes its end, so a test decides when the peer goes.
+void WaitForClientClose(int fd)
+{
+    char sink[4096];
+    while (::recv(fd, sink, sizeof sink, 0) > 0) {
+    }
+}
+
+// A loopback server that accepts one connection and runs a script on it,
+// then closes the connection.
+class ScriptedPeer {
+public:
+    explicit ScriptedPeer(std::function<void(int)> script)
+    {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(listener_, 1);
+        socklen_t size = sizeof address;
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this, script] {
+            int fd = ::accept(listener_, nullptr, nullptr);
+            if (fd < 0) return;
+            int one = 1;
+            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            script(fd);
+            ::close(fd);
+        });
+    }
+    ~ScriptedPeer()
+    {
+        ::shutdown(listener_, SHUT_RDWR);   // wakes an accept that never got a client
+        thread_.join();
+        ::close(listener_);
+    }
+    int Port() const { return port_; }
+
+private:
+    int listener_ = -1;
+    int port_ = 0;
+    std::thread thread_;
+};
+
+// A loopback port with nothing listening on it.
+int ClosedPort()
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t size = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+void ConnectTo(ZentrelSocket& socket, int port, Logger& log)
+{
+    bool hostNotFound = true;
+    ASSERT_TRUE(socket.Connect("127.0.0.1", port, log, hostNotFound)) << LogText(log);
+    ASSERT_FALSE(hostNotFound);
+}
+
+TEST(ZentrelSocketTest, HeaderInSmallWritesKeepsReadAheadBodyForReceiveN)
+{
+    const std::string header = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\nServer: test\r\n\r\n";
+    ScriptedPeer peer([&](int fd) {
+        std::string all = header + "0123456789";
+        for (size_t i = 0; i < all.size(); i += 3) {
+            SendAll(fd, all.substr(i, 3));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        WaitForClientClose(fd);
+    });
+    Logger log;
+    ZentrelSocket socket;
+    ConnectTo(socket, peer.Port(), log);
+    DataBuffer head;
+    ASSERT_TRUE(socket.ReadUntilBlankLine(head, log, nullptr)) << LogText(log);
+    EXPECT_EQ(AsString(head), header);
+    DataBuffer body;
+    ASSERT_TRUE(socket.ReceiveN(10, body, log, nullptr)) << LogText(log);
+    EXPECT_EQ(AsString(body), "0123456789");
+}
+
+enum class Reader { BlankLine, CrlfLine };
+
+struct LineCase {
+    const char* name;
+    Reader reader;
+    std::string sent;
+    std::string first;   // what the reader returns
+    std::string rest;    // what stays for the next read
+};
+
+TEST(ZentrelSocketTest, ReadersStopAtTheirLineEndAndLeaveTheRest)
+{
+    const LineCase cases[] = {
+        {"crlf blank line", Reader::BlankLine, "A: 1\r\nB: 2\r\n\r\nBODY", "A: 1\r\nB: 2\r\n\r\n", "BODY"},
+        {"lf blank line", Reader::BlankLine, "A: 1\n\nBODY", "A: 1\n\n", "BODY"},
+        {"lf first byte", Reader::BlankLine, "\nBODY", "\n", "BODY"},
+        {"only CRs on the empty line", Reader::BlankLine, "A\r\n\r\r\nX", "A\r\n\r\r\n", "X"},
+        {"chunk size line", Reader::CrlfLine, "1a\r\nDATA\r\n", "1a\r\n", "DATA\r\n"},
+        {"bare lf inside a line", Reader::CrlfLine, "a\nb\r\nc", "a\nb\r\n", "c"},
+        {"lf beginning a line", Reader::CrlfLine, "\nrest", "\n", "rest"},
+    };
+    for (const LineCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPeer peer([&](int fd) { SendAll(fd, c.sent); });
+        Logger log;
+        ZentrelSocket socket;
+        ConnectTo(socket, peer.Port(), log);
+        DataBuffer first;
+        bool ok = c.reader == Reader::BlankLine ? socket.ReadUntilBlankLine(first, log, nullptr)
+                                                : socket.ReadCrlfLine(first, log, nullptr);
+        ASSERT_TRUE(ok) << LogText(log);
+        EXPECT_EQ(AsString(first), c.first);
+        DataBuffer rest;
+        EXPECT_TRUE(socket.ReceiveUntilClosed(rest, log, nullptr));
+        EXPECT_EQ(AsString(rest), c.rest);
+        EXPECT_FALSE(socket.IsConnected());
+    }
+}
+
+TEST(ZentrelSocketTest, LargeHeaderIsReadInBlocksNotByteByByte)
+{
+    std::string header = "HTTP/1.1 200 OK\r\n";
+    while (header.size() < 64 * 1024) header += "X-Fill: " + std::string(100, 'a') + "\r\n";
+    header += "\r\n";
+    ScriptedPeer peer([&](int fd) {
+        SendAll(fd, header + "tail");
+        WaitForClientClose(fd);
+    });
+    Logger log;
+    ZentrelSocket socket;
+    ConnectTo(socket, peer.Port(), log);
+    DataBuffer head;
+    ASSERT_TRUE(socket.ReadUntilBlankLine(head, log, nullptr)) << LogText(log);
+    EXPECT_EQ(head.Size(), header.size());
+    DataBuffer tail;
+    ASSERT_TRUE(socket.ReceiveN(4, tail, log, nullptr));
+    EXPECT_EQ(AsString(tail), "tail");
+    EXPECT_LT(socket.SystemReceiveCount(), 200u);   // 64 KB in 20000-byte blocks, however TCP splits them
+}
+
+TEST(ZentrelSocketTest, HeaderWithoutEndFailsAtTheSizeLimit)
+{
+    ScriptedPeer peer([](int fd) {
+        SendAll(fd, std::string(1100 * 1024, 'a'));
+        WaitForClientClose(fd);
+    });
+    Logger log;
+    ZentrelSocket socket;
+    ConnectTo(socket, peer.Port(), log);
+    DataBuffer head;
+    EXPECT_FALSE(socket.ReadUntilBlankLine(head, log, nullptr));
+    EXPECT_NE(LogText(log).find("Invalid HTTP header"), std::string::npos) << LogText(log);
+    EXPECT_LE(head.Size(), 1024u * 1024 + 20000);
+    socket.Close();
+}
+
+TEST(ZentrelSocketTest, ReceiveUntilClosedCollectsEverythingAndMarksDisconnected)
+{
+    std::string payload;
+    for (int i = 0; payload.size() < 50000; ++i) payload += std::to_string(i) + ",";
+    ScriptedPeer peer([&](int fd) {
+        for (size_t i = 0; i < payload.size(); i += 7000) SendAll(fd, payload.substr(i, 7000));
+    });
+    Logger log;
+    ZentrelSocket socket;
+    ConnectTo(socket, peer.Port(), log);
+    DataBuffer all;
+    EXPECT_TRUE(socket.ReceiveUntilClosed(all, log, nullptr));
+    EXPECT_EQ(AsString(all), payload);
+    EXPECT_FALSE(socket.IsConnected());
+    EXPECT_NE(LogText(log).find("The peer has closed the socket (TCP) connection"), std::string::npos);
+}
+
+TEST(ZentrelSocketTest, SilentPeerTimesOutWithinTheReadWait)
+{
+    ScriptedPeer peer([](int fd) { WaitForClientClose(fd); });
+    Logger log;
+    ZentrelSocket socket;
+    socket.SetMaxReadWaitMs(200);
+    ConnectTo(socket, peer.Port(), log);
+    DataBuffer line;
+    bool timedOut = false;
+    char byte = 0;
+    unsigned length = 1;
+    EXPECT_FALSE(socket.ReceiveBytes(&byte, length, timedOut, log, nullptr));
+    EXPECT_TRUE(timedOut);
+    EXPECT_EQ(length, 0u);
+    EXPECT_FALSE(socket.ReadCrlfLine(line, log, nullptr));
+    EXPECT_NE(LogText(log).find("WaitForData timed out."), std::string::npos);
+    EXPECT_TRUE(socket.IsConnected());
+    socket.Close();
+}
+
+TEST(ZentrelSocketTest, SendBytesDeliversEverythingInChunks)
+{
+    std::string request(10000, 'r');
+    request += "\r\n\r\n";
+    std::string received;
+    ScriptedPeer peer([&](int fd) {
+        char block[1024];
+        while (received.find("\r\n\r\n") == std::string::npos) {
+            ssize_t n = ::recv(fd, block, sizeof block, 0);
+            if (n <= 0) return;
+            received.append(block, static_cast<size_t>(n));
+        }
+        SendAll(fd, "ok\r\n");
+    });
+    Logger log;
+    ZentrelSocket socket;
+    bool hostNotFound = true;
+    ASSERT_TRUE(socket.Connect("  LOCALHOST ", peer.Port(), log, hostNotFound)) << LogText(log);
+    EXPECT_FALSE(socket.SendBytes(request.data(), 0, log, nullptr));
+    ASSERT_TRUE(socket.SendBytes(request.data(), static_cast<unsigned>(request.size()), log, nullptr));
+    DataBuffer reply;
+    ASSERT_TRUE(socket.ReadCrlfLine(reply, log, nullptr)) << LogText(log);
+    EXPECT_EQ(AsString(reply), "ok\r\n");
+    EXPECT_EQ(received, request);
+}
+
+TEST(ZentrelSocketTest, RefusedConnectionLogsWinsockCodeAndText)
+{
+    for (int timeoutSecs : {7, 0}) {
+        SCOPED_TRACE(timeoutSecs);
+        Logger log;
+        ZentrelSocket socket;
+        socket.SetConnectTimeoutSecs(timeoutSecs);
+        bool hostNotFound = true;
+        EXPECT_FALSE(socket.Connect("127.0.0.1", ClosedPort(), log, hostNotFound));
+        EXPECT_FALSE(hostNotFound);
+        EXPECT_FALSE(socket.IsConnected());
+        std::string text = LogText(log);
+        EXPECT_NE(text.find("Connect function failed."), std::string::npos) << text;
+        EXPECT_NE(text.find("10061"), std::string::npos) << text;
+        EXPECT_NE(text.find("WSAECONNREFUSED No connection could be made because the target machine actively "
+                            "refused it."),
+                  std::string::npos)
+            << text;
+    }
+}
+
+TEST(ZentrelSocketTest, UnresolvableNameSetsHostNotFound)
+{
+    Logger log;
+    ZentrelSocket socket;
+    bool hostNotFound = false;
+    EXPECT_FALSE(socket.Connect("no-such-host.invalid", 80, log, hostNotFound));
+    EXPECT_TRUE(hostNotFound);
+    std::string text = LogText(log);
+    EXPECT_NE(text.find("Cannot get host by name."), std::string::npos) << text;
+    EXPECT_NE(text.find("no-such-host.invalid"), std::string::npos) << text;
+}
+
+TEST(ZentrelSocketTest, MisuseFailsWithoutTouchingTheNetwork)
+{
+    Logger log;
+    ZentrelSocket socket;
+    bool hostNotFound = true;
+    EXPECT_FALSE(socket.Connect(nullptr, 80, log, hostNotFound));
+    EXPECT_FALSE(socket.Connect("   ", 80, log, hostNotFound));
+    EXPECT_FALSE(hostNotFound);
+    EXPECT_FALSE(socket.SendBytes("x", 1, log, nullptr));
+    DataBuffer out;
+    EXPECT_FALSE(socket.ReadUntilBlankLine(out, log, nullptr));
+    EXPECT_FALSE(socket.ReceiveN(0, out, log, nullptr));
+    std::string text = LogText(log);
+    EXPECT_NE(text.find("No socket exists for sending"), std::string::npos);
+    EXPECT_NE(text.find("This socket is not connected"), std::string::npos);
+
+    socket.SetMaxReadWaitMs(0);
+    EXPECT_EQ(socket.MaxReadWaitMs(), 1u);
+    socket.SetMaxReadWaitMs(9000000);
+    EXPECT_EQ(socket.MaxReadWaitMs(), 5000000u);
+}
+
+TEST(SocketErrorsTest, LogsNameTextAndHints)
+{
+    struct Case {
+        int code;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {10061, {"WSAECONNREFUSED No connection could be made because the target machine actively refused it."}},
+        {10053,
+         {"WSAECONNABORTED An established connection was aborted", "commonly caused by anti-virus programs",
+          "Check Mcafee's port filtering."}},
+        {10035, {"WSAEWOULDBLOCK The socket would block.", "port is not blocked by a firewall"}},
+        {12345, {"Error 3039", "not blocked by a firewall or anti-virus port filtering"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        Logger log;
+        LogSocketError(c.code, log);
+        std::string text = LogText(log);
+        EXPECT_NE(text.find("SocketError"), std::string::npos) << text;
+        for (const std::string& piece : c.expected) EXPECT_NE(text.find(piece), std::string::npos) << text;
+    }
+}
+
+class RecordingSink : public ProgressSink {
+public:
+    void PercentDone(int percent, bool& abort) override
+    {
+        percents.push_back(percent);
+        abort = percent >= abortAt;
+    }
+    void Heartbeat(bool&) override { ++heartbeats; }
+
+    std::vector<int> percents;
+    int heartbeats = 0;
+    int abortAt = 1000;
+};
+
+TEST(ProgressMonitorTest, PercentagesScaleLargeTotalsAndCapAtTotal)
+{
+    RecordingSink sink;
+    ProgressMonitor monitor(4000000000u, &sink);
+    EXPECT_FALSE(monitor.Consumed(2000000000u));
+    EXPECT_EQ(monitor.PercentDone(), 50);
+    EXPECT_FALSE(monitor.Consumed(3000000000u));
+    EXPECT_EQ(monitor.Done(), 4000000000u);
+    EXPECT_EQ(sink.percents, (std::vector<int>{50, 100}));
+    EXPECT_EQ(ProgressMonitor(0, nullptr).PercentDone(), 100);
+}
+
+TEST(ProgressMonitorTest, SinkAbortStopsASend)
+{
+    ScriptedPeer peer([](int fd) { WaitForClientClose(fd); });
+    Logger log;
+    ZentrelSocket socket;
+    ConnectTo(socket, peer.Port(), log);
+    RecordingSink sink;
+    sink.abortAt = 40;
+    std::string data(10000, 'd');
+    ProgressMonitor monitor(static_cast<uint32_t>(data.size()), &sink);
+    EXPECT_FALSE(socket.SendBytes(data.data(), static_cast<unsigned>(data.size()), log, &monitor));
+    EXPECT_TRUE(monitor.Aborted());
+    EXPECT_EQ(monitor.Done(), 4096u);   // stopped after the first chunk
+    EXPECT_NE(LogText(log).find("Socket send aborted by application"), std::string::npos);
+    socket.Close();
+}
+
+} // namespace
+} // namespace plentor
