@@ -1,0 +1,764 @@
+#include "http/HttpClient.h"
+
+#include "http/Cookie.h"
+#include "http/CookieJar.h"
+#include "http/CookieMgr.h"
+#include "http/Gzip.h"
+#include "http/HttpControl.h"
+#include "http/HttpRequest.h"
+#include "http/HttpResponseHeader.h"
+#include "http/HttpResult.h"
+#include "http/MimeField.h"
+#include "http/ZentrelUrl.h"
+#include "log/LogBase.h"
+#include "text/ContentCoding.h"
+#include "text/DataBuffer.h"
+#include "text/HexDigits.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace plentor {
+
+namespace {
+
+constexpr char kCrLf[] = "\r\n";
+constexpr uint32_t kMsPerSec = 1000;
+
+void AppendLine(StringBuffer& out, const char* name, const StringBuffer& value)
+{
+    if (value.IsEmpty()) return;
+    out.Append(name);
+    out.AppendBuffer(value);
+    out.Append(kCrLf);
+}
+
+bool StartsWithNoCase(const char* text, const char* prefix)
+{
+    for (; *prefix != '\0'; ++text, ++prefix) {
+        char a = *text;
+        char b = *prefix;
+        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+        if (a != b) return false;
+    }
+    return true;
+}
+
+bool IsTlsUrl(const char* url) { return StartsWithNoCase(url, "https:"); }
+
+// The engine speaks plain HTTP only until the TLS channel is in place.
+bool RefuseTls(LogBase& log)
+{
+    log.LogError("HTTPS is not supported by this build.");
+    return false;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- connections
+
+void HttpClient::Close()
+{
+    socket_.Close();
+    host_.Clear();
+}
+
+void HttpClient::SetTimeouts(ZentrelSocket& socket, const HttpControl& control) const
+{
+    socket.SetConnectTimeoutSecs(control.connectTimeoutSec);
+    socket.SetMaxReadWaitMs(static_cast<uint32_t>(std::max(control.readTimeoutSec, 0)) * kMsPerSec);
+}
+
+// Connects the socket to host:port or to the proxy, logging the target.
+bool HttpClient::ConnectSocket(ZentrelSocket& socket, HttpControl& control, const char* host, int port,
+                               const char* failure, LogBase& log)
+{
+    socket.Close();
+    SetTimeouts(socket, control);
+    bool hostNotFound = false;
+    bool ok;
+    if (control.HasProxy()) {
+        log.LogData("proxyDomain", control.proxyDomain.GetString());
+        log.LogDataLong("port", control.proxyPort);
+        ok = socket.Connect(control.proxyDomain.GetString(), control.proxyPort, log, hostNotFound);
+        if (!ok) log.LogError("Failed to connect to proxy server");
+    } else {
+        log.LogData("httpServer", host);
+        log.LogDataLong("port", port);
+        ok = socket.Connect(host, port, log, hostNotFound);
+        if (!ok) log.LogError(failure);
+    }
+    if (!ok && hostNotFound) log.LogError("Domain name lookup failed.");
+    if (!ok) socket.Close();
+    return ok;
+}
+
+bool HttpClient::OpenConnection(HttpControl& control, const char* host, int port, LogBase& log)
+{
+    if (host == nullptr || *host == '\0') {
+        log.LogError("hostname is NULL");
+        return false;
+    }
+    log.LogData("OpenConnection", host);
+    host_.SetString(host);
+    port_ = port == 0 ? ZentrelUrl::kHttpPort : port;
+    socket_.Close();
+    SetTimeouts(socket_, control);
+    StringBuffer to;
+    bool hostNotFound = false;
+    bool ok;
+    if (control.HasProxy()) {
+        log.LogInfo("Connecting via proxy...");
+        to.AppendBuffer(control.proxyDomain);
+        to.AppendChar(':');
+        to.AppendInt(control.proxyPort);
+        log.LogData("ConnectingTo", to.GetString());
+        ok = socket_.Connect(control.proxyDomain.GetString(), control.proxyPort, log, hostNotFound);
+    } else {
+        log.LogInfo("Connecting to HTTP server...");
+        to.AppendBuffer(host_);
+        to.AppendChar(':');
+        to.AppendInt(port_);
+        log.LogData("ConnectingTo", to.GetString());
+        ok = socket_.Connect(host_.GetString(), port_, log, hostNotFound);
+    }
+    if (!ok) socket_.Close();
+    return ok;
+}
+
+bool HttpClient::Connect(HttpControl& control, const char* host, int port, bool useTls, LogBase& log)
+{
+    const bool sameServer = host != nullptr && host_.EqualsNoCase(host) && port_ == port;
+    host_.SetString(host);
+    port_ = port;
+    useTls_ = useTls;
+    if (useTls) return RefuseTls(log);
+    if (socket_.IsConnected() && sameServer) return true;
+    if (!ConnectSocket(socket_, control, host_.GetString(), port_, "Failed to connect to HTTP server.", log))
+        return false;
+    if (!socket_.IsConnected()) {
+        log.LogError("Socket not connected for HTTP request");
+        return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- URL GET
+
+bool HttpClient::Get(const char* url, HttpControl& control, DataBuffer& body, HttpResult& result, LogBase& log)
+{
+    result.Reset();
+    Origin origin;
+    StringBuffer login, password, path, query, fragment;
+    if (url != nullptr)
+        ZentrelUrl::CrackUrl(url, origin.host, origin.port, login, password, path, query, fragment);
+    if (CoreGet(url, 0, Mode::KeepAlive, origin, control, body, result, log)) return true;
+    if (!result.connectionLost) return false;
+
+    log.LogError("Socket not writeable, re-opening connection with HTTP server");
+    StringBuffer host = host_;
+    const int port = port_;
+    Close();
+    if (!OpenConnection(control, host.GetString(), port, log)) return false;
+    log.LogError("New connection established, re-trying GET");
+    return CoreGet(url, 0, Mode::KeepAlive, origin, control, body, result, log);
+}
+
+// Steps before any network work: blank pages, URL limits, splitting, TLS.
+bool HttpClient::CheckUrl(const char* url, HttpControl& control, Target& target, LogBase& log)
+{
+    target.url.SetString(url);
+    if (static_cast<int>(std::strlen(url)) > control.maxUrlLen) {
+        log.LogError("URL is longer than the maximum allowed length.");
+        log.LogDataLong("maxUrlLen", control.maxUrlLen);
+        log.LogData("url", url);
+        return false;
+    }
+    StringBuffer login, password, fragment;
+    if (!ZentrelUrl::CrackUrl(url, target.host, target.port, login, password, target.path, target.query,
+                              fragment) ||
+        target.host.IsEmpty()) {
+        log.LogError("Failed to parse URL");
+        log.LogData("url", url);
+        return false;
+    }
+    if (target.path.IsEmpty()) target.path.SetString("/");
+    if (IsTlsUrl(url)) {
+        if (control.HasProxy()) {
+            log.LogError("Proxies for SSL are not yet supported.");
+            return false;
+        }
+        return RefuseTls(log);
+    }
+    return true;
+}
+
+bool HttpClient::CoreGet(const char* url, int depth, Mode mode, const Origin& origin, HttpControl& control,
+                         DataBuffer& body, HttpResult& result, LogBase& log)
+{
+    result.connectionLost = false;
+    result.cacheState = 0;
+    result.fromCache = false;
+    body.Clear();
+    if (url == nullptr) {
+        log.LogError("Failed to parse URL");
+        return false;
+    }
+    StringBuffer lowered(url);
+    lowered.ToLower();
+    if (lowered.Contains("about:blank")) {
+        log.LogInfo("Skipping about:blank");
+        log.LogData("url", url);
+        return true;
+    }
+    Target target;
+    if (!CheckUrl(url, control, target, log)) return false;
+
+    ZentrelSocket fresh;
+    bool reused = false;
+    if (!ConnectForGet(target, mode, fresh, control, reused, log)) return false;
+    ZentrelSocket& socket = mode == Mode::KeepAlive ? socket_ : fresh;
+    if (!SendGet(socket, target, origin, control, result, log)) return false;
+    return ReadGetResponse(socket, target, depth, mode, reused, origin, control, body, result, log);
+}
+
+bool HttpClient::ConnectForGet(const Target& target, Mode mode, ZentrelSocket& fresh, HttpControl& control,
+                               bool& reused, LogBase& log)
+{
+    if (mode == Mode::Fresh) {
+        StringBuffer host = target.host;
+        host.TruncateAt('?');
+        return ConnectSocket(fresh, control, host.GetString(), target.port, "Failed to connect to HTTP server",
+                             log);
+    }
+    // A kept-alive connection serves only the server it was opened for.
+    const bool sameServer = host_.EqualsBufferNoCase(target.host) && port_ == target.port;
+    if (socket_.IsConnected() && sameServer) {
+        reused = true;
+        return true;
+    }
+    host_ = target.host;
+    port_ = target.port;
+    useTls_ = false;
+    if (!ConnectSocket(socket_, control, host_.GetString(), port_, "Failed to connect to HTTP server.", log))
+        return false;
+    if (!socket_.IsConnected()) {
+        log.LogError("Unable to connect to HTTP server.");
+        return false;
+    }
+    return true;
+}
+
+bool HttpClient::SendGet(ZentrelSocket& socket, const Target& target, const Origin& origin, HttpControl& control,
+                         HttpResult& result, LogBase& log)
+{
+    if (!socket.WaitWritable(kWritableWaitSecs, log)) {
+        log.LogError("Socket connection to HTTP server is not writeable.");
+        result.connectionLost = true;
+        return false;
+    }
+    const bool sendAuth = target.host.EqualsBufferNoCase(origin.host) && target.port == origin.port;
+    StringBuffer request;
+    BuildGetRequest(target, sendAuth, control, request, log);
+    if (!socket.SendBytes(request.GetString(), static_cast<unsigned>(request.GetLength()), log, nullptr)) {
+        result.connectionLost = true;
+        socket.Close();
+        return false;
+    }
+    return true;
+}
+
+bool HttpClient::ReadGetResponse(ZentrelSocket& socket, const Target& target, int depth, Mode mode, bool reused,
+                                 const Origin& origin, HttpControl& control, DataBuffer& body,
+                                 HttpResult& result, LogBase& log)
+{
+    for (;;) {
+        DataBuffer raw;
+        bool complete = false;
+        if (!ReadHeader(socket, raw, complete, log)) {
+            socket.Close();
+            // A reused connection that the server had already dropped gives
+            // nothing back; that is the same case as a failed write.
+            if (reused) result.connectionLost = true;
+            log.LogError("Failed to get response header");
+            return false;
+        }
+        reused = false;
+        result.header.Clear();
+        if (complete) result.header.Parse(raw, log);
+        body.Clear();
+        if (result.header.GetStatusCode() == 0) {
+            if (!IsHeaderlessHtml(raw)) {
+                StringBuffer received(raw.Data(), static_cast<int>(std::min(raw.Size(), kSniffBytes)));
+                log.LogError("Invalid response header received");
+                log.LogData("received", received.GetString());
+                socket.Close();
+                if (depth >= kMaxDepth + 1) return false;
+                return CoreGet(target.url.GetString(), depth + 1, Mode::Fresh, origin, control, body, result,
+                               log);
+            }
+            result.header.SetHeaderlessOk();
+            body.AppendBuffer(raw);
+        }
+        bool again = false;
+        const bool ok =
+            FinishGetResponse(socket, target, depth, mode, origin, control, body, result, log, again);
+        if (!again) return ok;
+    }
+}
+
+// Body, cookies, connection handling and redirects of one response; again is
+// set for a 100 answer, after which the next header follows.
+bool HttpClient::FinishGetResponse(ZentrelSocket& socket, const Target& target, int depth, Mode mode,
+                                   const Origin& origin, HttpControl& control, DataBuffer& body,
+                                   HttpResult& result, LogBase& log, bool& again)
+{
+    if (!ReadBody(socket, control, result.header, body, log)) {
+        log.LogError("Failed to fetch response data.");
+        return false;
+    }
+    GunzipIfCompressed(body, log);
+    if (ExceedsMaxContent(control, body, log)) return false;
+    StoreCookies(control, target.host.GetString(), result.header, log);
+
+    if (mode == Mode::Fresh) {
+        socket.Close();
+    } else if (IsClose(result.header)) {
+        log.LogInfo("Got connection:close header");
+        socket.Close();
+    }
+    const int status = result.header.GetStatusCode();
+    if (status == 301 || status == 302) return Redirect(target, depth, origin, control, body, result, log);
+    if (status == 100) {
+        body.Clear();
+        again = true;
+    }
+    return true;
+}
+
+bool HttpClient::Redirect(const Target& target, int depth, const Origin& origin, HttpControl& control,
+                          DataBuffer& body, HttpResult& result, LogBase& log)
+{
+    if (depth >= kMaxDepth) {
+        log.LogError("Aborted to avoid infinite redirects.");
+        return false;
+    }
+    StringBuffer location;
+    result.header.GetField("Location", location);
+    location.Trim();
+    if (location.IsEmpty()) {
+        log.LogError("Got 301/302 redirect, but no new location.");
+        return false;
+    }
+    log.LogData("redirectUrl", location.GetString());
+    StringBuffer newUrl;
+    if (!MakeRedirectUrl(target.url.GetString(), location, newUrl) || newUrl.IsEmpty()) {
+        log.LogError("Failed to construct new URL");
+        log.LogData("location", location.GetString());
+        log.LogData("url", target.url.GetString());
+        return false;
+    }
+    result.wasRedirected = true;
+    result.finalUrl = newUrl;
+    if (!control.followRedirects) return true;
+
+    result.header.Clear();
+    body.Clear();
+    StringBuffer newHost, login, password, path, query, fragment;
+    int newPort = 0;
+    ZentrelUrl::CrackUrl(newUrl.GetString(), newHost, newPort, login, password, path, query, fragment);
+    const bool sameServer = newHost.EqualsBufferNoCase(target.host) && newPort == target.port;
+    if (control.HasCredentials() && !(newHost.EqualsBufferNoCase(origin.host) && newPort == origin.port))
+        log.LogInfo("Redirected to another host: the Authorization field is not sent there.");
+    // A further redirect overwrites finalUrl, so it names the last target.
+    return CoreGet(newUrl.GetString(), depth + 1, sameServer ? Mode::KeepAlive : Mode::Fresh, origin, control,
+                   body, result, log);
+}
+
+bool HttpClient::MakeRedirectUrl(const char* oldUrl, const StringBuffer& location, StringBuffer& out)
+{
+    out.Clear();
+    if (location.BeginsWith("http")) {
+        out = location;
+        return true;
+    }
+    if (location.CharAt(0) == '/' && location.CharAt(1) != '/') {
+        const char* authority = std::strstr(oldUrl, "//");
+        if (authority != nullptr) {
+            const char* end = authority + 2;
+            while (*end != '\0' && *end != '/' && *end != '?' && *end != '#') ++end;
+            out.AppendBytes(oldUrl, static_cast<int>(end - oldUrl));
+            out.AppendBuffer(location);
+            return true;
+        }
+    }
+    return ZentrelUrl::CombineUrl(oldUrl, location.GetString(), out);
+}
+
+// ---------------------------------------------------------------- request text
+
+void HttpClient::BasicAuthorization(const HttpControl& control, StringBuffer& out)
+{
+    out.Clear();
+    if (!control.HasCredentials()) return;
+    StringBuffer pair = control.login;
+    pair.AppendChar(':');
+    pair.AppendBuffer(control.password);
+    out.Append("Basic ");
+    ContentCoding::EncodeBase64(pair.GetString(), static_cast<unsigned>(pair.GetLength()), out);
+}
+
+void HttpClient::CookieValue(HttpControl& control, const char* host, const char* path, StringBuffer& out,
+                             LogBase& log)
+{
+    out.Clear();
+    if (control.cookieDir.IsEmpty() || !control.sendCookies) return;
+    std::unique_ptr<CookieJar> jar =
+        CookieMgr::LoadJar(control.cookieDir.GetString(), &control.cookieMap, host, log);
+    if (!jar) return;
+    jar->BuildCookieHeader(host, path, out);
+    out.Trim();
+}
+
+void HttpClient::StoreCookies(HttpControl& control, const char* host, const HttpResponseHeader& header,
+                              LogBase& log)
+{
+    if (control.cookieDir.IsEmpty() || !control.saveCookies) return;
+    if (!header.HasField("Set-Cookie") && !header.HasField("Set-Cookie2")) return;
+    // A cookie without a domain belongs to the host that answered, which
+    // after a redirect need not be the host the client first talked to.
+    StringBuffer defaultDomain;
+    CookieMgr::GetDefaultDomain(host, defaultDomain);
+    std::vector<std::unique_ptr<Cookie>> cookies;
+    header.CollectResponseCookies(cookies, defaultDomain.GetString(), log);
+    for (const auto& cookie : cookies)
+        CookieMgr::SaveCookie(control.cookieDir.GetString(), &control.cookieMap, host, *cookie, log);
+}
+
+void HttpClient::BuildGetRequest(const Target& target, bool sendAuth, HttpControl& control, StringBuffer& out,
+                                 LogBase& log)
+{
+    out.Append("GET ");
+    if (control.HasProxy()) {
+        out.AppendBuffer(target.url);
+    } else {
+        out.AppendBuffer(target.path);
+        if (!target.query.IsEmpty()) {
+            out.AppendChar('?');
+            out.AppendBuffer(target.query);
+        }
+    }
+    out.Append(" HTTP/1.1\r\n");
+    StringBuffer cookie;
+    CookieValue(control, target.host.GetString(), target.path.GetString(), cookie, log);
+    StringBuffer auth;
+    if (sendAuth) BasicAuthorization(control, auth);
+    if (control.mimicIe)
+        AppendIeSet(target, cookie, auth, control, out);
+    else if (control.mimicFirefox)
+        AppendFirefoxSet(target, cookie, auth, control, out);
+    else
+        AppendDefaultSet(target, cookie, auth, control, out);
+    out.Append(kCrLf);
+}
+
+void HttpClient::AppendDefaultSet(const Target& target, const StringBuffer& cookie, const StringBuffer& auth,
+                                  HttpControl& control, StringBuffer& out)
+{
+    StringBuffer extra;
+    control.extraHeaders.Write(extra, nullptr, 0);
+    if (!extra.IsEmpty()) {
+        out.AppendBuffer(extra);
+        out.Append(kCrLf);
+    }
+    AppendLine(out, "Accept: ", control.accept);
+    AppendLine(out, "Accept-Charset: ", control.acceptCharset);
+    AppendLine(out, "Accept-Language: ", control.acceptLanguage);
+    AppendLine(out, "Referer: ", control.referer);
+    AppendLine(out, "User-Agent: ", control.userAgent);
+    AppendLine(out, "Cookie: ", cookie);
+    AppendLine(out, "Authorization: ", auth);
+    if (control.sendHost) AppendLine(out, "Host: ", target.host);
+    AppendLine(out, "Connection: ", control.connection);
+}
+
+void HttpClient::AppendIeSet(const Target& target, const StringBuffer& cookie, const StringBuffer& auth,
+                             HttpControl& control, StringBuffer& out)
+{
+    out.Append("Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/vnd.ms-excel, "
+               "application/msword, application/x-shockwave-flash, */*\r\n");
+    AppendLine(out, "Referer: ", control.referer);
+    if (control.acceptLanguage.IsEmpty())
+        out.Append("Accept-Language: en-us\r\n");
+    else
+        AppendLine(out, "Accept-Language: ", control.acceptLanguage);
+    out.Append(control.allowGzip ? "Accept-Encoding: gzip\r\n" : "Accept-Encoding: \r\n");
+    out.Append("User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR 1.0.3705; "
+               ".NET CLR 1.1.4322)\r\n");
+    AppendLine(out, "Cookie: ", cookie);
+    AppendLine(out, "Authorization: ", auth);
+    out.Append("Connection: Keep-Alive\r\n");
+    AppendLine(out, "Host: ", target.host);
+}
+
+void HttpClient::AppendFirefoxSet(const Target& target, const StringBuffer& cookie, const StringBuffer& auth,
+                                  HttpControl& control, StringBuffer& out)
+{
+    AppendLine(out, "Host: ", target.host);
+    out.Append("User-Agent: Mozilla/5.0 (Windows; U; Windows NT 5.1; en-US; rv:1.7.7) Gecko/20050414 "
+               "Firefox/1.0.3\r\n");
+    out.Append("Accept: text/xml,application/xml,application/xhtml+xml,text/html;q=0.9,text/plain;q=0.8,"
+               "image/png,*/*;q=0.5\r\n");
+    if (control.acceptCharset.IsEmpty())
+        out.Append("Accept-Charset: ISO-8859-1,utf-8;q=0.7,*;q=0.7\r\n");
+    else
+        AppendLine(out, "Accept-Charset: ", control.acceptCharset);
+    out.Append(control.allowGzip ? "Accept-Encoding: gzip\r\n" : "Accept-Encoding: \r\n");
+    if (control.acceptLanguage.IsEmpty())
+        out.Append("Accept-Language: en-us,en;q=0.5\r\n");
+    else
+        AppendLine(out, "Accept-Language: ", control.acceptLanguage);
+    out.Append("Keep-Alive: 300\r\n");
+    out.Append("Connection: keep-alive\r\n");
+    AppendLine(out, "Referer: ", control.referer);
+    AppendLine(out, "Cookie: ", cookie);
+    AppendLine(out, "Authorization: ", auth);
+}
+
+// ---------------------------------------------------------------- response
+
+bool HttpClient::ReadHeader(ZentrelSocket& socket, DataBuffer& raw, bool& complete, LogBase& log)
+{
+    complete = socket.ReadUntilBlankLine(raw, log, nullptr);
+    return complete || !raw.IsEmpty();
+}
+
+bool HttpClient::IsHeaderlessHtml(const DataBuffer& raw)
+{
+    StringBuffer start(raw.Data(), static_cast<int>(std::min(raw.Size(), kSniffBytes)));
+    return start.BeginsWith("<!---") || start.ContainsNoCase("<html");
+}
+
+bool HttpClient::IsClose(const HttpResponseHeader& header)
+{
+    StringBuffer value;
+    header.GetField("Connection", value);
+    value.Trim();
+    return value.EqualsNoCase("close");
+}
+
+bool HttpClient::ExceedsMaxContent(const HttpControl& control, const DataBuffer& body, LogBase& log)
+{
+    if (control.maxContentLength <= 0 || body.Size() <= static_cast<unsigned>(control.maxContentLength))
+        return false;
+    log.LogError("Content length more than the maximum allowed...");
+    log.LogDataLong("maxContentLength", control.maxContentLength);
+    return true;
+}
+
+void HttpClient::GunzipIfCompressed(DataBuffer& body, LogBase& log)
+{
+    if (body.Size() < kMinGzipBytes || body.Data()[0] != 0x1F || body.Data()[1] != 0x8B) return;
+    DataBuffer inflated;
+    if (Gzip::Gunzip(body, inflated, log)) body.TakeFrom(inflated);
+}
+
+bool HttpClient::ReadBody(ZentrelSocket& socket, HttpControl& control, const HttpResponseHeader& header,
+                          DataBuffer& body, LogBase& log)
+{
+    const int status = header.GetStatusCode();
+    // 204 carries no body whatever length it states.
+    const bool framed = (status >= 200 && status <= 299 && status != 204) || status == 301 || status == 302 ||
+                        status == 303 || status == 307;
+    if (!framed && status < 400) return true;
+    // An error answer that states no length still carries a body in some
+    // framing; leaving it unread would corrupt the next kept-alive exchange.
+    if (status >= 400 && header.HasContentLength() && header.GetContentLength() == 0) return true;
+
+    StringBuffer encoding;
+    header.GetField("Transfer-Encoding", encoding);
+    encoding.Trim();
+    if (encoding.EqualsNoCase("chunked")) return ReadChunked(socket, control, body, log);
+
+    if (header.HasContentLength()) {
+        const int length = header.GetContentLength();
+        if (length <= 0) return true;
+        if (control.maxContentLength > 0 && control.maxContentLength < length) {
+            log.LogError("Content length more than the maximum allowed.");
+            log.LogDataLong("maxContentLength", control.maxContentLength);
+            socket.Close();
+            return false;
+        }
+        if (!socket.ReceiveN(static_cast<unsigned>(length), body, log, nullptr)) {
+            socket.Close();
+            return false;
+        }
+        return true;
+    }
+    socket.SetMaxReadWaitMs(kUntilCloseWaitMs);
+    socket.ReceiveUntilClosed(body, log, nullptr);
+    socket.SetMaxReadWaitMs(static_cast<uint32_t>(std::max(control.readTimeoutSec, 0)) * 2 * kMsPerSec);
+    // The body ended by the peer closing or by silence; either way this
+    // connection carries nothing more.
+    socket.Close();
+    return true;
+}
+
+bool HttpClient::ReadChunked(ZentrelSocket& socket, HttpControl& control, DataBuffer& body, LogBase& log)
+{
+    for (;;) {
+        DataBuffer line;
+        if (!socket.ReadCrlfLine(line, log, nullptr)) {
+            log.LogError("Failed to get response data (a)");
+            socket.Close();
+            return false;
+        }
+        uint64_t size = 0;
+        unsigned digits = 0;
+        for (; digits < line.Size(); ++digits) {
+            const int v = HexDigits::Value(static_cast<char>(line.Data()[digits]));
+            if (v < 0) break;
+            size = size * 16 + static_cast<unsigned>(v);
+            if (size > kMaxChunkSize) {
+                log.LogError("Invalid chunk size");
+                socket.Close();
+                return false;
+            }
+        }
+        if (digits == 0) return true;
+        if (size == 0) {
+            // Trailer fields up to the empty line that ends the message.
+            for (;;) {
+                DataBuffer trailer;
+                if (!socket.ReadCrlfLine(trailer, log, nullptr)) {
+                    socket.Close();
+                    return true;
+                }
+                StringBuffer text(trailer.Data(), static_cast<int>(trailer.Size()));
+                text.Trim();
+                if (text.IsEmpty()) return true;
+            }
+        }
+        if (control.maxContentLength > 0 &&
+            body.Size() + size > static_cast<uint64_t>(control.maxContentLength)) {
+            socket.Close();
+            log.LogError("Chunked response is too large.");
+            log.LogDataLong("maxContentLength", control.maxContentLength);
+            return false;
+        }
+        if (!socket.ReceiveN(static_cast<unsigned>(size), body, log, nullptr)) {
+            log.LogError("Failed to get response data (b)");
+            socket.Close();
+            return false;
+        }
+        DataBuffer end;
+        if (!socket.ReceiveN(2, end, log, nullptr)) {
+            log.LogError("Failed to get response data (c)");
+            socket.Close();
+            return false;
+        }
+    }
+}
+
+// ---------------------------------------------------------------- built request
+
+bool HttpClient::SendAndRead(HttpControl& control, bool useTls, HttpRequest& request, HttpResult& result,
+                             DataBuffer& body, LogBase& log)
+{
+    body.Clear();
+    result.Reset();
+    if (useTls) return RefuseTls(log);
+    DataBuffer bytes;
+    SerializeBuilt(control, request, bytes, log);
+    if (!socket_.SendBytes(bytes.Data(), bytes.Size(), log, nullptr)) {
+        socket_.Close();
+        return false;
+    }
+    bool again = true;
+    while (again) {
+        if (!ReadBuiltResponse(control, request, result, body, again, log)) return false;
+    }
+    if (result.header.GetStatusCode() == 405 && control.HasProxy())
+        log.LogError("Proxy Server does not support the HTTP method being attempted");
+    return true;
+}
+
+// Adds Host, Authorization and Cookie to the request and writes it out.
+void HttpClient::SerializeBuilt(HttpControl& control, HttpRequest& request, DataBuffer& bytes, LogBase& log)
+{
+    request.SetHeaderField("Host", host_.GetString());
+    StringBuffer auth;
+    BasicAuthorization(control, auth);
+    if (!auth.IsEmpty()) request.SetHeaderField("Authorization", auth.GetString());
+    StringBuffer path;
+    request.GetPathForCookies(path);
+    StringBuffer cookie;
+    CookieValue(control, host_.GetString(), path.GetString(), cookie, log);
+    StringBuffer cookieLine;
+    if (!cookie.IsEmpty()) {
+        cookieLine.Append("Cookie: ");
+        cookieLine.AppendBuffer(cookie);
+    }
+    StringBuffer prefix;
+    if (control.HasProxy()) {
+        prefix.Append("http://");
+        prefix.AppendBuffer(host_);
+        if (port_ != ZentrelUrl::kHttpPort) {
+            prefix.AppendChar(':');
+            prefix.AppendInt(port_);
+        }
+    }
+    const char* target = prefix.IsEmpty() ? nullptr : prefix.GetString();
+    if (request.IsMultipart()) {
+        request.SerializeMultipart(host_.GetString(), auth.GetString(), target, bytes);
+        return;
+    }
+    StringBuffer text;
+    request.Serialize(text, cookieLine.IsEmpty() ? nullptr : cookieLine.GetString(), target);
+    bytes.AppendBytes(text.GetString(), static_cast<unsigned>(text.GetLength()));
+}
+
+// Reads one response to a built request; again is set after a 100 answer.
+bool HttpClient::ReadBuiltResponse(HttpControl& control, const HttpRequest& request, HttpResult& result,
+                                   DataBuffer& body, bool& again, LogBase& log)
+{
+    again = false;
+    DataBuffer raw;
+    if (!socket_.ReadUntilBlankLine(raw, log, nullptr)) {
+        log.LogError("Failed to get response header");
+        socket_.Close();
+        return false;
+    }
+    result.header.Clear();
+    result.header.Parse(raw, log);
+    const int status = result.header.GetStatusCode();
+    if (status == 0) {
+        log.LogError("Received unexpected HTTP response");
+        socket_.Close();
+        return false;
+    }
+    body.Clear();
+    if (!request.IsHead()) {
+        if (!ReadBody(socket_, control, result.header, body, log)) {
+            log.LogError("Failed to fetch response data.");
+            return false;
+        }
+        GunzipIfCompressed(body, log);
+        if (ExceedsMaxContent(control, body, log)) return false;
+    }
+    if (status == 100) {
+        if (result.header.HasField("Connection")) log.LogInfo("Got 'connection: close' header on status code 100");
+    } else if (IsClose(result.header)) {
+        socket_.Close();
+    }
+    StoreCookies(control, host_.GetString(), result.header, log);
+    if (status == 100) {
+        log.LogInfo("Received HTTP 100 response.");
+        again = true;
+    }
+    return true;
+}
+
+} // namespace plentor

@@ -1,0 +1,143 @@
+#pragma once
+
+#include "http/ZentrelSocket.h"
+#include "text/StringBuffer.h"
+
+#include <cstdint>
+
+namespace plentor {
+
+class DataBuffer;
+class HttpControl;
+class HttpRequest;
+class HttpResponseHeader;
+class HttpResult;
+class LogBase;
+
+// One HTTP/1.1 transaction at a time over one kept-alive connection: writes
+// the request, reads the response header and the body in the server's
+// framing, gunzips, stores cookies, honours "Connection: close" and follows
+// redirects. One client per pooled connection.
+class HttpClient {
+public:
+    // Redirects followed and unreadable headers retried share this depth:
+    // the first GET runs at depth 0, so four redirects are followed.
+    static constexpr int kMaxDepth = 4;
+    // How much of an unreadable response is examined and logged.
+    static constexpr unsigned kSniffBytes = 500;
+    // A gzip member is at least this long; shorter bodies are never inflated.
+    static constexpr unsigned kMinGzipBytes = 11;
+    // How long a kept-alive socket may take to become writable.
+    static constexpr uint32_t kWritableWaitSecs = 1;
+    // A body framed by the connection closing ends after this much silence.
+    static constexpr uint32_t kUntilCloseWaitMs = 2000;
+    // Chunk sizes from here up are garbage: no body this client keeps comes near.
+    static constexpr uint64_t kMaxChunkSize = 0x7FFFFFFF;
+
+    HttpClient() = default;
+    virtual ~HttpClient() = default;
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    // GET of a URL over this client's kept-alive connection; when the request
+    // cannot be written (or a reused connection turns out dead) the
+    // connection is re-opened once and the GET repeated.
+    bool Get(const char* url, HttpControl& control, DataBuffer& body, HttpResult& result, LogBase& log);
+
+    // Makes sure the client is connected to host:port (built-request path).
+    bool Connect(HttpControl& control, const char* host, int port, bool useTls, LogBase& log);
+
+    // Writes a built request and reads its response, skipping 100 answers.
+    bool SendAndRead(HttpControl& control, bool useTls, HttpRequest& request, HttpResult& result,
+                     DataBuffer& body, LogBase& log);
+
+    // Closes and connects anew to host:port (or the proxy).
+    bool OpenConnection(HttpControl& control, const char* host, int port, LogBase& log);
+
+    void Close();
+
+    // Names the server a new pooled client is for, so that the pool finds it
+    // again before its first connect.
+    void SetServer(const char* host, int port)
+    {
+        host_.SetString(host);
+        port_ = port;
+    }
+
+    const StringBuffer& GetHost() const { return host_; }
+    int GetPort() const { return port_; }
+    bool IsConnected() const { return socket_.IsConnected(); }
+
+private:
+    enum class Mode { KeepAlive, Fresh };
+
+    // Where the settings' credentials may be sent.
+    struct Origin {
+        StringBuffer host;
+        int port = 0;
+    };
+
+    // One URL split into the parts a GET needs.
+    struct Target {
+        StringBuffer url;
+        StringBuffer host;
+        int port = 80;
+        StringBuffer path;
+        StringBuffer query;
+    };
+
+    bool CoreGet(const char* url, int depth, Mode mode, const Origin& origin, HttpControl& control,
+                 DataBuffer& body, HttpResult& result, LogBase& log);
+    bool CheckUrl(const char* url, HttpControl& control, Target& target, LogBase& log);
+    bool ConnectForGet(const Target& target, Mode mode, ZentrelSocket& fresh, HttpControl& control, bool& reused,
+                       LogBase& log);
+    bool SendGet(ZentrelSocket& socket, const Target& target, const Origin& origin, HttpControl& control,
+                 HttpResult& result, LogBase& log);
+    bool ReadGetResponse(ZentrelSocket& socket, const Target& target, int depth, Mode mode, bool reused,
+                         const Origin& origin, HttpControl& control, DataBuffer& body, HttpResult& result,
+                         LogBase& log);
+    bool FinishGetResponse(ZentrelSocket& socket, const Target& target, int depth, Mode mode,
+                           const Origin& origin, HttpControl& control, DataBuffer& body, HttpResult& result,
+                           LogBase& log, bool& again);
+    bool Redirect(const Target& target, int depth, const Origin& origin, HttpControl& control, DataBuffer& body,
+                  HttpResult& result, LogBase& log);
+
+    static void BuildGetRequest(const Target& target, bool sendAuth, HttpControl& control, StringBuffer& out,
+                                LogBase& log);
+    static void AppendDefaultSet(const Target& target, const StringBuffer& cookie, const StringBuffer& auth,
+                                 HttpControl& control, StringBuffer& out);
+    static void AppendIeSet(const Target& target, const StringBuffer& cookie, const StringBuffer& auth,
+                            HttpControl& control, StringBuffer& out);
+    static void AppendFirefoxSet(const Target& target, const StringBuffer& cookie, const StringBuffer& auth,
+                                 HttpControl& control, StringBuffer& out);
+    static void BasicAuthorization(const HttpControl& control, StringBuffer& out);
+    static void CookieValue(HttpControl& control, const char* host, const char* path, StringBuffer& out,
+                            LogBase& log);
+    static void StoreCookies(HttpControl& control, const char* host, const HttpResponseHeader& header,
+                             LogBase& log);
+    void SerializeBuilt(HttpControl& control, HttpRequest& request, DataBuffer& bytes, LogBase& log);
+    bool ReadBuiltResponse(HttpControl& control, const HttpRequest& request, HttpResult& result, DataBuffer& body,
+                           bool& again, LogBase& log);
+    static bool MakeRedirectUrl(const char* oldUrl, const StringBuffer& location, StringBuffer& out);
+
+    // Reads the header block; false only when nothing at all arrived.
+    static bool ReadHeader(ZentrelSocket& socket, DataBuffer& raw, bool& complete, LogBase& log);
+    static bool IsHeaderlessHtml(const DataBuffer& raw);
+    static bool ReadBody(ZentrelSocket& socket, HttpControl& control, const HttpResponseHeader& header,
+                         DataBuffer& body, LogBase& log);
+    static bool ReadChunked(ZentrelSocket& socket, HttpControl& control, DataBuffer& body, LogBase& log);
+    static void GunzipIfCompressed(DataBuffer& body, LogBase& log);
+    static bool ExceedsMaxContent(const HttpControl& control, const DataBuffer& body, LogBase& log);
+    static bool IsClose(const HttpResponseHeader& header);
+
+    void SetTimeouts(ZentrelSocket& socket, const HttpControl& control) const;
+    bool ConnectSocket(ZentrelSocket& socket, HttpControl& control, const char* host, int port,
+                       const char* failure, LogBase& log);
+
+    StringBuffer host_;     // server this client is (or was last) connected to
+    int port_ = 80;
+    bool useTls_ = false;
+    ZentrelSocket socket_;
+};
+
+} // namespace plentor
