@@ -1,4 +1,5 @@
 #include "http/CookieMgr.h"
+#include "support/LogText.h"
 
 #include "http/Cookie.h"
 #include "http/CookieJar.h"
@@ -21,12 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string LogText(Logger& log)
-{
-    StringBuffer out;
-    log.GetText(out);
-    return out.ToStdString();
-}
+using testsupport::LogText;
 
 // A fresh directory for one test's files, removed afterwards.
 class TempDir {

@@ -1,4 +1,5 @@
 #include "http/Cookie.h"
+#include "support/LogText.h"
 #include "http/CookieJar.h"
 
 #include "log/Logger.h"
@@ -11,12 +12,7 @@
 namespace plentor {
 namespace {
 
-std::string LogText(Logger& log)
-{
-    StringBuffer out;
-    log.GetText(out);
-    return out.ToStdString();
-}
+using testsupport::LogText;
 
 // The items of a cookie as "name=value|name=value".
 std::string PairsOf(const Cookie& cookie)

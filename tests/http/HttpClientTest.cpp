@@ -1,4 +1,5 @@
 #include "http/HttpClient.h"
+#include "support/LogText.h"
 
 #include "http/HttpConnPool.h"
 #include "http/HttpControl.h"
@@ -27,12 +28,7 @@ std::string AsString(const DataBuffer& data)
     return std::string(reinterpret_cast<const char*>(data.Data()), data.Size());
 }
 
-std::string LogText(Logger& log)
-{
-    StringBuffer text;
-    log.GetText(text);
-    return text.ToStdString();
-}
+using testsupport::LogText;
 
 std::string Gzipped(const std::string& text)
 {

@@ -1,4 +1,5 @@
 #include "http/HttpConnPool.h"
+#include "support/LogText.h"
 
 #include "http/HttpControl.h"
 #include "http/HttpRequest.h"
@@ -20,12 +21,7 @@ using testing::LengthResponse;
 using testing::ScriptedConnection;
 using testing::ScriptedServer;
 
-std::string LogText(Logger& log)
-{
-    StringBuffer text;
-    log.GetText(text);
-    return text.ToStdString();
-}
+using testsupport::LogText;
 
 TEST(HttpConnPoolTest, KeepsTenConnectionsAndEvictsTheLeastRecentlyUsed)
 {

@@ -1,4 +1,5 @@
 #include "http/ZentrelSocket.h"
+#include "support/LogText.h"
 
 #include "http/ProgressMonitor.h"
 #include "http/SocketErrors.h"
@@ -21,12 +22,7 @@
 namespace plentor {
 namespace {
 
-std::string LogText(Logger& log)
-{
-    StringBuffer text;
-    log.GetText(text);
-    return text.ToStdString();
-}
+using testsupport::LogText;
 
 std::string AsString(const DataBuffer& data)
 {

@@ -1,4 +1,5 @@
 #include "support/NginxServer.h"
+#include "support/LogText.h"
 
 #include "http/ZentrelSocket.h"
 #include "log/Logger.h"
@@ -18,12 +19,7 @@ namespace {
 using testsupport::CertFiles;
 using testsupport::NginxServer;
 
-std::string LogText(Logger& log)
-{
-    StringBuffer text;
-    log.GetText(text);
-    return text.ToStdString();
-}
+using testsupport::LogText;
 
 std::string AsString(const DataBuffer& data)
 {

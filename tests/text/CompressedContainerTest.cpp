@@ -1,4 +1,5 @@
 #include "text/CompressedContainer.h"
+#include "support/LogText.h"
 
 #include "log/Logger.h"
 #include "text/ContentCoding.h"
@@ -14,12 +15,7 @@ namespace {
 
 std::string Text(const DataBuffer& b) { return std::string(reinterpret_cast<const char*>(b.Data()), b.Size()); }
 
-std::string LogText(Logger& log)
-{
-    StringBuffer text;
-    log.GetText(text);
-    return text.ToStdString();
-}
+using testsupport::LogText;
 
 // A container in binary form, packed from the given text.
 std::string PackedBinary(const std::string& text)
