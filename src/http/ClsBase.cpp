@@ -1,0 +1,3 @@
+#include "http/ClsBase.h"
+
+// ClsBase is header-only; this unit keeps the one-pair-per-class layout.

@@ -1,0 +1,144 @@
+// plentor get: fetches a URL through the HTTP facade.
+#include "Command.h"
+
+#include "http/HttpMan.h"
+#include "text/DataBuffer.h"
+#include "text/StringBuffer.h"
+#include "text/XString.h"
+
+#include <cstdio>
+
+namespace plentor::cli {
+
+namespace {
+
+int RunGet(const std::vector<std::string>& args);
+
+const Command kGet = {
+    "get",
+    "get URL [--bytes] [--log] [--cookies memory|DIR] [--login L --password P] [--firefox]",
+    "fetch URL and write its body to standard output",
+    "Fetches URL with the HTTP client's defaults and writes the body to standard\n"
+    "output: as UTF-8 text (decoded by the charset the reply or the page\n"
+    "declares), or with --bytes exactly as received.\n"
+    "\n"
+    "  --bytes             write the body bytes unchanged\n"
+    "  --log               write the client's log to standard error\n"
+    "  --cookies WHERE     keep, send and save cookies: 'memory' or a directory\n"
+    "  --login L           user name for Basic authentication\n"
+    "  --password P        password for Basic authentication\n"
+    "  --firefox           send Firefox-style request headers\n"
+    "\n"
+    "Exit status: 0 on success; 1 when the transfer failed or the status was\n"
+    "400 or above; 2 for bad arguments.\n",
+    RunGet,
+};
+
+const Command::Registrar kRegistrar(kGet);
+
+struct GetOptions {
+    std::string url;
+    bool bytes = false;
+    bool log = false;
+    bool firefox = false;
+    bool hasCookies = false;
+    bool hasLogin = false;
+    bool hasPassword = false;
+    std::string cookies;
+    std::string login;
+    std::string password;
+};
+
+// Takes the value after a flag; false when it is missing.
+bool TakeValue(const std::vector<std::string>& args, size_t& i, std::string& value)
+{
+    if (i + 1 >= args.size()) return false;
+    value = args[++i];
+    return true;
+}
+
+// Empty on success, else why the arguments are wrong.
+std::string ParseArgs(const std::vector<std::string>& args, GetOptions& options)
+{
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--bytes") {
+            options.bytes = true;
+        } else if (arg == "--log") {
+            options.log = true;
+        } else if (arg == "--firefox") {
+            options.firefox = true;
+        } else if (arg == "--cookies") {
+            if (!TakeValue(args, i, options.cookies) || options.cookies.empty()) return "--cookies needs a value";
+            options.hasCookies = true;
+        } else if (arg == "--login") {
+            if (!TakeValue(args, i, options.login)) return "--login needs a value";
+            options.hasLogin = true;
+        } else if (arg == "--password") {
+            if (!TakeValue(args, i, options.password)) return "--password needs a value";
+            options.hasPassword = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return "unknown option " + arg;
+        } else if (!options.url.empty()) {
+            return "exactly one URL expected";
+        } else {
+            options.url = arg;
+        }
+    }
+    if (options.url.empty()) return "URL is missing";
+    if (options.hasLogin != options.hasPassword) return "--login and --password go together";
+    return std::string();
+}
+
+void Configure(const GetOptions& options, HttpMan& http)
+{
+    if (options.hasCookies) {
+        http.SetCookieDir(options.cookies.c_str());
+        http.SetSendCookies(true);
+        http.SetSaveCookies(true);
+    }
+    if (options.hasLogin) {
+        XString login, password;
+        login.SetAnsi(options.login.c_str());
+        password.SetAnsi(options.password.c_str());
+        http.SetLogin(login);
+        http.SetPassword(password);
+    }
+    if (options.firefox) http.SetMimicFirefox(true);
+}
+
+bool Fetch(const GetOptions& options, HttpMan& http)
+{
+    if (options.bytes) {
+        DataBuffer body;
+        const bool ok = http.QuickGetBytes(options.url.c_str(), body);
+        std::fwrite(body.Data(), 1, body.Size(), stdout);
+        return ok;
+    }
+    StringBuffer text;
+    const bool ok = http.QuickGetHtml(options.url.c_str(), text);
+    std::fwrite(text.GetString(), 1, static_cast<size_t>(text.GetLength()), stdout);
+    return ok;
+}
+
+int RunGet(const std::vector<std::string>& args)
+{
+    GetOptions options;
+    const std::string why = ParseArgs(args, options);
+    if (!why.empty()) return UsageError(kGet, why);
+
+    HttpMan http;
+    Configure(options, http);
+    const bool ok = Fetch(options, http);
+    std::fflush(stdout);
+    if (options.log) {
+        StringBuffer logText;
+        http.GetLog().GetText(logText);
+        std::fwrite(logText.GetString(), 1, static_cast<size_t>(logText.GetLength()), stderr);
+    }
+    return ok ? kExitOk : kExitFailure;
+}
+
+} // namespace
+
+} // namespace plentor::cli
