@@ -54,6 +54,27 @@ bool ReadAll(int fd, std::vector<uint8_t>& out, FileError& err, size_t maxBytes 
     return true;
 }
 
+// Writes every byte at the descriptor's position and closes it.
+bool WriteAllAndClose(int fd, const void* bytes, size_t n, FileError& err)
+{
+    const auto* p = static_cast<const uint8_t*>(bytes);
+    while (n > 0) {
+        ssize_t put = write(fd, p, n);
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            Fail(err);
+            close(fd);
+            return false;
+        }
+        p += put;
+        n -= static_cast<size_t>(put);
+    }
+    if (close(fd) != 0)
+        return Fail(err);
+    return true;
+}
+
 } // namespace
 
 bool ReadWholeFile(const char* path, std::vector<uint8_t>& out, FileError& err)
@@ -110,22 +131,7 @@ bool WriteWholeFile(const char* path, const void* bytes, size_t n, FileError& er
     int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return Fail(err);
-    const auto* p = static_cast<const uint8_t*>(bytes);
-    while (n > 0) {
-        ssize_t put = write(fd, p, n);
-        if (put < 0) {
-            if (errno == EINTR)
-                continue;
-            Fail(err);
-            close(fd);
-            return false;
-        }
-        p += put;
-        n -= static_cast<size_t>(put);
-    }
-    if (close(fd) != 0)
-        return Fail(err);
-    return true;
+    return WriteAllAndClose(fd, bytes, n, err);
 }
 
 bool FileExists(const char* path)
@@ -205,23 +211,12 @@ bool WriteFileAt(const char* path, uint64_t offset, const void* bytes, size_t n,
     int fd = open(path, O_WRONLY | O_CLOEXEC);
     if (fd < 0)
         return Fail(err);
-    const auto* p = static_cast<const uint8_t*>(bytes);
-    while (n > 0) {
-        ssize_t put = pwrite(fd, p, n, static_cast<off_t>(offset));
-        if (put < 0) {
-            if (errno == EINTR)
-                continue;
-            Fail(err);
-            close(fd);
-            return false;
-        }
-        p += put;
-        offset += static_cast<uint64_t>(put);
-        n -= static_cast<size_t>(put);
+    if (lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0) {
+        Fail(err);
+        close(fd);
+        return false;
     }
-    if (close(fd) != 0)
-        return Fail(err);
-    return true;
+    return WriteAllAndClose(fd, bytes, n, err);
 }
 
 char PathSeparator() { return '/'; }

@@ -54,6 +54,26 @@ bool ReadHandle(HANDLE h, std::vector<uint8_t>& out, FileError& err, size_t maxB
     return ok;
 }
 
+// Writes every byte (in chunks WriteFile can count) and closes the handle.
+bool WriteAllAndClose(HANDLE h, const void* bytes, size_t n, FileError& err)
+{
+    constexpr size_t kMaxChunk = 0x10000000;
+    const auto* p = static_cast<const uint8_t*>(bytes);
+    while (n > 0) {
+        DWORD chunk = static_cast<DWORD>(n > kMaxChunk ? kMaxChunk : n);
+        DWORD put = 0;
+        if (!WriteFile(h, p, chunk, &put, nullptr)) {
+            Fail(err);
+            CloseHandle(h);
+            return false;
+        }
+        p += put;
+        n -= put;
+    }
+    CloseHandle(h);
+    return true;
+}
+
 } // namespace
 
 bool ReadWholeFile(const char* path, std::vector<uint8_t>& out, FileError& err)
@@ -79,20 +99,7 @@ bool WriteWholeFile(const char* path, const void* bytes, size_t n, FileError& er
     HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return Fail(err);
-    const auto* p = static_cast<const uint8_t*>(bytes);
-    while (n > 0) {
-        DWORD chunk = n > 0x10000000 ? 0x10000000 : static_cast<DWORD>(n);
-        DWORD put = 0;
-        if (!WriteFile(h, p, chunk, &put, nullptr)) {
-            Fail(err);
-            CloseHandle(h);
-            return false;
-        }
-        p += put;
-        n -= put;
-    }
-    CloseHandle(h);
-    return true;
+    return WriteAllAndClose(h, bytes, n, err);
 }
 
 bool FileExists(const char* path)
@@ -186,20 +193,7 @@ bool WriteFileAt(const char* path, uint64_t offset, const void* bytes, size_t n,
         CloseHandle(h);
         return false;
     }
-    const auto* p = static_cast<const uint8_t*>(bytes);
-    while (n > 0) {
-        DWORD chunk = n > 0x10000000 ? 0x10000000 : static_cast<DWORD>(n);
-        DWORD put = 0;
-        if (!WriteFile(h, p, chunk, &put, nullptr)) {
-            Fail(err);
-            CloseHandle(h);
-            return false;
-        }
-        p += put;
-        n -= put;
-    }
-    CloseHandle(h);
-    return true;
+    return WriteAllAndClose(h, bytes, n, err);
 }
 
 char PathSeparator() { return '\\'; }
