@@ -91,6 +91,8 @@ void HttpMan::FindCharset(const DataBuffer& body, StringBuffer& charset) const
         return;
     const std::string_view html(reinterpret_cast<const char*>(body.Data()), body.Size());
     HtmlHelp::GetMetaCharset(html, charset);
+    if (charset.IsEmpty())
+        HtmlHelp::GetMetaCharsetAttribute(html, charset);
 }
 
 void HttpMan::AppendAsUtf8(const DataBuffer& body, StringBuffer& out)

@@ -219,6 +219,24 @@ void HtmlHelp::GetMetaCharset(std::string_view html, StringBuffer& out)
     }
 }
 
+void HtmlHelp::GetMetaCharsetAttribute(std::string_view html, StringBuffer& out)
+{
+    std::vector<std::string_view> tags;
+    FindTags(html, "<meta", Quotes::Always, tags);
+    StringBuffer cleaned;
+    StringBuffer value;
+    for (std::string_view tag : tags) {
+        CleanTag(std::string(tag) + ">", cleaned);
+        // " charset=" with the space: "http-equiv" content values also hold
+        // "charset=" but never right after a space inside the tag itself.
+        GetAttribute(View(cleaned), " CHARSET", value);
+        if (!value.IsEmpty()) {
+            out.SetString(value.GetString());
+            return;
+        }
+    }
+}
+
 void HtmlHelp::GetAttribute(std::string_view tagText, std::string_view name, StringBuffer& out)
 {
     out.Clear();

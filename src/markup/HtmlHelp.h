@@ -28,6 +28,10 @@ public:
     // The charset declared by the first content-type meta tag with a
     // content; out is left alone when there is no such tag.
     static void GetMetaCharset(std::string_view html, StringBuffer& out);
+    // The charset attribute of the first meta tag that has one, the short
+    // form pages use today (<meta charset="utf-8">); out is left alone when
+    // no meta tag carries it. GetMetaCharset does not read this form.
+    static void GetMetaCharsetAttribute(std::string_view html, StringBuffer& out);
     // out = the quoted value of name="..." or name='...' in one tag text,
     // trimmed, backslashes made slashes; empty when there is none.
     static void GetAttribute(std::string_view tagText, std::string_view name, StringBuffer& out);

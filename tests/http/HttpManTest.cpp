@@ -66,6 +66,7 @@ TEST(HttpManTest, QuickGetHtmlDeliversUtf8ByTheDeclaredCharset)
         {"Content-Type charset", "text/html; charset=windows-1252", "caf\xE9 \x80", "caf\xC3\xA9 \xE2\x82\xAC"},
         {"quoted Latin-1 charset", "text/plain; charset=\"ISO-8859-1\"", "\xE9t\xE9", "\xC3\xA9t\xC3\xA9"},
         {"meta tag only", "text/html", kMetaWindows1252 + "caf\xE9", kMetaWindows1252 + "caf\xC3\xA9"},
+        {"short meta charset", "text/html", "<meta charset=\"windows-1251\">\xE4\xE0", "<meta charset=\"windows-1251\">\xD0\xB4\xD0\xB0"},
         // The markup is only consulted for HTML.
         {"meta tag in plain text", "text/plain", kMetaWindows1252 + "caf\xE9", kMetaWindows1252 + "caf\xE9"},
         {"UTF-8 passes through", "text/html; charset=utf-8", "caf\xC3\xA9", "caf\xC3\xA9"},

@@ -87,6 +87,24 @@ TEST(HtmlHelpTest, GetMetaCharset)
     }
 }
 
+TEST(HtmlHelpTest, GetMetaCharsetAttribute)
+{
+    const TitleCase cases[] = {
+        {"<meta charset=\"utf-8\">", "utf-8"},
+        {"<META CHARSET=windows-1251>", "windows-1251"},
+        {"<meta name=\"viewport\" content=\"width=device-width\"><meta charset='koi8-r' />", "koi8-r"},
+        // The content of an http-equiv tag is not the attribute.
+        {"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=big5\">", "untouched"},
+        {"<meta content=\"x charset=y\">", "untouched"},
+        {"<p charset=\"utf-8\">", "untouched"},
+    };
+    for (const TitleCase& c : cases) {
+        StringBuffer out("untouched");
+        HtmlHelp::GetMetaCharsetAttribute(c.html, out);
+        EXPECT_EQ(out.ToStdString(), c.title) << c.html;
+    }
+}
+
 TEST(HtmlHelpTest, GetAttribute)
 {
     const MetaCase cases[] = {

@@ -95,8 +95,15 @@ public:
         thread_ = std::thread([this] { Run(); });
     }
 
+    // Bounded even when a test still holds a connection open: shutting the
+    // active connection down wakes a script blocked in a read.
     ~ScriptedServer()
     {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+            if (active_ >= 0) ::shutdown(active_, SHUT_RDWR);
+        }
         ::shutdown(listener_, SHUT_RDWR);   // wakes an accept that never got a client
         thread_.join();
         ::close(listener_);
@@ -126,11 +133,23 @@ private:
         for (Script& script : scripts_) {
             int fd = ::accept(listener_, nullptr, nullptr);
             if (fd < 0) return;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (stopping_) {
+                    ::close(fd);
+                    return;
+                }
+                active_ = fd;
+            }
             ++connections_;
             int one = 1;
             ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
             ScriptedConnection connection(fd, *this);
             script(connection);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                active_ = -1;
+            }
             ::close(fd);
         }
     }
@@ -141,6 +160,8 @@ private:
     std::atomic<int> connections_{0};
     mutable std::mutex mutex_;
     std::vector<std::string> requests_;
+    bool stopping_ = false;   // guarded by mutex_
+    int active_ = -1;         // the connection a script is running on; guarded by mutex_
     std::thread thread_;
 };
 
