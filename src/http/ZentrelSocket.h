@@ -1,6 +1,6 @@
 #pragma once
 
-#include "http/ParseBuffer.h"
+#include "http/BufferedReader.h"
 #include "platform/Sockets.h"
 
 #include <cstdint>
@@ -14,10 +14,10 @@ class ProgressMonitor;
 // A blocking TCP client connection: name lookup with fallbacks, connect with
 // a time limit, chunked sends and receives with a wait limit. Bytes read
 // ahead by the header and line readers stay in `pending` for the next read.
-class ZentrelSocket {
+class ZentrelSocket : public BufferedReader {
 public:
     ZentrelSocket() = default;
-    virtual ~ZentrelSocket();
+    ~ZentrelSocket() override;
     ZentrelSocket(const ZentrelSocket&) = delete;
     ZentrelSocket& operator=(const ZentrelSocket&) = delete;
 
@@ -36,37 +36,26 @@ public:
     bool SendBytes(const void* data, unsigned length, LogBase& log, ProgressMonitor* monitor);
     bool WaitForData(uint32_t maxWaitMs, LogBase& log, ProgressMonitor* monitor);
 
-    bool ReceiveBytes(void* buffer, unsigned& length, bool& timedOut, LogBase& log, ProgressMonitor* monitor);
-    bool ReceiveExactly(void* buffer, unsigned length, LogBase& log, ProgressMonitor* monitor);
-    bool ReceiveN(unsigned length, DataBuffer& out, LogBase& log, ProgressMonitor* monitor);
-    bool ReceiveUntilClosed(DataBuffer& out, LogBase& log, ProgressMonitor* monitor);
-    bool ReceiveSome(DataBuffer& out, LogBase& log, ProgressMonitor* monitor);
-    bool ReadUntilBlankLine(DataBuffer& out, LogBase& log, ProgressMonitor* monitor);
-    bool ReadCrlfLine(DataBuffer& out, LogBase& log, ProgressMonitor* monitor);
-
     // How many receive calls reached the system since construction.
     uint32_t SystemReceiveCount() const { return systemReceives_; }
 
     // Resolves a host name, retrying with a cleaned-up name and with "www.".
     static platform::ResolveResult ResolveHost(const char* name, uint32_t& address);
 
-private:
-    enum class LineEnd { BlankLine, CrlfLine };
+protected:
+    bool ReceiveOnce(void* buffer, unsigned length, unsigned& got, bool& timedOut, LogBase& log,
+                     ProgressMonitor* monitor) override;
 
+private:
     bool ConnectAttempt(const char* host, int port, LogBase& log, bool& hostNotFound);
     bool LookUpAddress(const char* host, uint32_t& address, LogBase& log, bool& hostNotFound);
     bool ConnectWithWait(uint32_t address, uint16_t port, LogBase& log);
     int WaitForConnect(LogBase& log);
     bool WaitReadable(uint32_t ms, bool& failed, LogBase& log, ProgressMonitor* monitor);
-    bool ReceiveOnce(void* buffer, unsigned length, unsigned& got, bool& timedOut, LogBase& log,
-                     ProgressMonitor* monitor);
-    bool FillPending(bool& timedOut, LogBase& log, ProgressMonitor* monitor);
-    bool ReadLine(LineEnd end, DataBuffer& out, LogBase& log, ProgressMonitor* monitor);
     void DropConnection();
 
     bool connected_ = false;
     platform::SocketHandle handle_ = platform::kInvalidSocket;
-    ParseBuffer pending_;
     uint32_t maxReadWaitMs_ = 30000;
     int connectTimeoutSecs_ = 7;
     int lastSendError_ = 0;

@@ -1,0 +1,144 @@
+#include "http/BufferedReader.h"
+
+#include "http/ProgressMonitor.h"
+#include "log/LogBase.h"
+#include "text/DataBuffer.h"
+
+#include <algorithm>
+
+namespace plentor {
+
+namespace {
+
+constexpr unsigned kExactPiece = 2200000;          // large exact reads go in pieces this size
+constexpr unsigned kMaxExactRead = 0xC000001;      // refuse exact reads from this size up
+
+} // namespace
+
+bool BufferedReader::FillPending(bool& timedOut, LogBase& log, ProgressMonitor* monitor)
+{
+    uint8_t* space = pending_.PrepareAppend(kReceiveBlock);
+    unsigned got = 0;
+    bool ok = ReceiveOnce(space, kReceiveBlock, got, timedOut, log, monitor);
+    pending_.Commit(got);
+    return ok;
+}
+
+bool BufferedReader::ReceiveBytes(void* buffer, unsigned& length, bool& timedOut, LogBase& log,
+                                 ProgressMonitor* monitor)
+{
+    timedOut = false;
+    unsigned got = pending_.Take(buffer, length);
+    if (got == 0 && length > 0 && !ReceiveOnce(buffer, length, got, timedOut, log, monitor)) {
+        length = 0;
+        return false;
+    }
+    length = got;
+    if (monitor != nullptr) monitor->Consumed(got);
+    return got > 0;
+}
+
+bool BufferedReader::ReceiveExactly(void* buffer, unsigned length, LogBase& log, ProgressMonitor* monitor)
+{
+    uint8_t* next = static_cast<uint8_t*>(buffer);
+    unsigned remaining = length;
+    while (remaining > 0) {
+        if (monitor != nullptr && monitor->AbortCheck()) return false;
+        unsigned got = remaining;
+        bool timedOut = false;
+        if (!ReceiveBytes(next, got, timedOut, log, monitor)) return false;
+        next += got;
+        remaining -= got;
+    }
+    return true;
+}
+
+bool BufferedReader::ReceiveN(unsigned length, DataBuffer& out, LogBase& log, ProgressMonitor* monitor)
+{
+    if (length == 0 || length >= kMaxExactRead) return false;
+    unsigned remaining = length;
+    while (remaining > 0) {
+        if (remaining != length && monitor != nullptr && monitor->AbortCheck()) return false;
+        unsigned piece = std::min(remaining, kExactPiece);
+        unsigned size = out.Size();
+        out.Reserve(piece);
+        if (!ReceiveExactly(out.Data() + size, piece, log, monitor)) return false;
+        out.SetSize(size + piece);
+        remaining -= piece;
+    }
+    return true;
+}
+
+bool BufferedReader::ReceiveSome(DataBuffer& out, LogBase& log, ProgressMonitor* monitor)
+{
+    unsigned size = out.Size();
+    out.Reserve(kReceiveBlock);
+    unsigned got = kReceiveBlock;
+    bool timedOut = false;
+    bool ok = ReceiveBytes(out.Data() + size, got, timedOut, log, monitor);
+    out.SetSize(size + got);
+    return ok;
+}
+
+bool BufferedReader::ReceiveUntilClosed(DataBuffer& out, LogBase& log, ProgressMonitor* monitor)
+{
+    unsigned before = out.Size();
+    bool ok = true;
+    while (ok) ok = ReceiveSome(out, log, monitor);
+    return out.Size() > before;
+}
+
+bool BufferedReader::ReadUntilBlankLine(DataBuffer& out, LogBase& log, ProgressMonitor* monitor)
+{
+    return ReadLine(LineEnd::BlankLine, out, log, monitor);
+}
+
+bool BufferedReader::ReadCrlfLine(DataBuffer& out, LogBase& log, ProgressMonitor* monitor)
+{
+    return ReadLine(LineEnd::CrlfLine, out, log, monitor);
+}
+
+// Scans the buffered input for the end (an empty line, or for a CRLF line
+// any line end after a CR), refilling in blocks; bytes after the end stay
+// buffered for the next read.
+bool BufferedReader::ReadLine(LineEnd end, DataBuffer& out, LogBase& log, ProgressMonitor* monitor)
+{
+    unsigned lineBytes = 0;    // bytes other than CR since the last LF
+    unsigned total = 0;
+    for (;;) {
+        if (monitor != nullptr && monitor->AbortCheck()) {
+            log.LogError("Socket receive aborted by application");
+            return false;
+        }
+        bool timedOut = false;
+        if (pending_.IsEmpty() && !FillPending(timedOut, log, monitor)) return false;
+        const uint8_t* bytes = pending_.Data();
+        unsigned available = pending_.Size();
+        unsigned i = 0;
+        bool found = false;
+        for (; i < available && !found; ++i) {
+            uint8_t c = bytes[i];
+            if (c == '\n') {
+                found = lineBytes == 0;
+                lineBytes = 0;
+            } else if (c == '\r') {
+                if (end == LineEnd::CrlfLine) lineBytes = 0;
+            } else {
+                ++lineBytes;
+            }
+        }
+        out.AppendBytes(bytes, i);
+        pending_.Consume(i);
+        total += i;
+        if (monitor != nullptr) monitor->Consumed(i);
+        if (found) return true;
+        if (total >= kMaxHeaderBytes) {
+            log.LogError(end == LineEnd::BlankLine ? "Invalid HTTP header: no empty line within the size limit"
+                                                   : "Invalid line: no line end within the size limit");
+            log.LogDataLong("maxBytes", kMaxHeaderBytes);
+            return false;
+        }
+    }
+}
+
+} // namespace plentor
