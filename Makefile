@@ -44,6 +44,8 @@ demo: bootstrap
 	@./build/default/tools/plentor convert --from windows-1252 --to utf-8 samples/greeting-1252.txt
 	@echo '== plentor xml samples/bookmarks.xml'
 	@./build/default/tools/plentor xml samples/bookmarks.xml
+	@echo '== one bookmark to each service, against the local emulator'
+	@bash tools/bookmark-emulator/demo.sh ./build/default/tools/plentor samples/pages
 
 clean:
 	rm -rf build
