@@ -4,6 +4,7 @@
 #include "http/CookieJar.h"
 #include "http/CookieMgr.h"
 #include "http/Gzip.h"
+#include "http/HttpCacheHooks.h"
 #include "http/HttpControl.h"
 #include "http/HttpRequest.h"
 #include "http/HttpResponseHeader.h"
@@ -48,6 +49,12 @@ bool StartsWithNoCase(const char* text, const char* prefix)
 
 bool IsTlsUrl(const char* url) { return StartsWithNoCase(url, "https:"); }
 
+HttpCacheHooks::ConnectOutcome ConnectOutcomeOf(bool connected, bool hostNotFound)
+{
+    if (connected) return HttpCacheHooks::ConnectOutcome::Connected;
+    return hostNotFound ? HttpCacheHooks::ConnectOutcome::NameNotFound : HttpCacheHooks::ConnectOutcome::Failed;
+}
+
 // The engine speaks plain HTTP only until the TLS channel is in place.
 bool RefuseTls(LogBase& log)
 {
@@ -71,13 +78,20 @@ void HttpClient::SetTimeouts(ZentrelSocket& socket, const HttpControl& control) 
     socket.SetMaxReadWaitMs(static_cast<uint32_t>(std::max(control.readTimeoutSec, 0)) * kMsPerSec);
 }
 
-// Connects the socket to host:port or to the proxy, logging the target.
 bool HttpClient::ConnectSocket(ZentrelSocket& socket, HttpControl& control, const char* host, int port,
                                const char* failure, LogBase& log)
 {
+    bool hostNotFound = false;
+    return ConnectSocket(socket, control, host, port, failure, hostNotFound, log);
+}
+
+// Connects the socket to host:port or to the proxy, logging the target.
+bool HttpClient::ConnectSocket(ZentrelSocket& socket, HttpControl& control, const char* host, int port,
+                               const char* failure, bool& hostNotFound, LogBase& log)
+{
     socket.Close();
     SetTimeouts(socket, control);
-    bool hostNotFound = false;
+    hostNotFound = false;
     bool ok;
     if (control.HasProxy()) {
         log.LogData("proxyDomain", control.proxyDomain.GetString());
@@ -124,6 +138,7 @@ bool HttpClient::OpenConnection(HttpControl& control, const char* host, int port
         log.LogData("ConnectingTo", to.GetString());
         ok = socket_.Connect(host_.GetString(), port_, log, hostNotFound);
     }
+    HttpCacheHooks::NoteConnect(control, host_.GetString(), ConnectOutcomeOf(ok, hostNotFound), log);
     if (!ok) socket_.Close();
     return ok;
 }
@@ -215,23 +230,51 @@ bool HttpClient::CoreGet(const char* url, int depth, Mode mode, const Origin& or
     }
     Target target;
     if (!CheckUrl(url, control, target, log)) return false;
+    HttpCacheHooks cache(control, target.url);
+    const HttpCacheHooks::Hit hit = cache.Lookup(result, body, log);
+    if (hit == HttpCacheHooks::Hit::Fresh) return true;
+    if (hit == HttpCacheHooks::Hit::Redirect &&
+        FollowStoredRedirect(target, depth, origin, control, cache, body, result, log))
+        return true;
+    if (cache.RejectsDomain(target.host, log)) return false;
 
     ZentrelSocket fresh;
     bool reused = false;
     if (!ConnectForGet(target, mode, fresh, control, reused, log)) return false;
     ZentrelSocket& socket = mode == Mode::KeepAlive ? socket_ : fresh;
-    if (!SendGet(socket, target, origin, control, result, log)) return false;
-    return ReadGetResponse(socket, target, depth, mode, reused, origin, control, body, result, log);
+    if (!SendGet(socket, target, origin, control, cache, result, log)) return false;
+    return ReadGetResponse(socket, target, depth, mode, reused, origin, control, cache, body, result, log);
+}
+
+// A redirect kept in the cache store is followed without asking the server;
+// when that fails the server is asked after all.
+bool HttpClient::FollowStoredRedirect(const Target& target, int depth, const Origin& origin, HttpControl& control,
+                                      HttpCacheHooks& cache, DataBuffer& body, HttpResult& result, LogBase& log)
+{
+    if (Redirect(target, depth, origin, control, cache, body, result, log)) return true;
+    log.LogInfo("Following the redirect from the cache failed; asking the server.");
+    result.redirectFromCacheFailed = true;
+    result.connectionLost = false;
+    result.wasRedirected = false;
+    result.finalUrl.Clear();
+    result.fromCache = false;
+    result.cacheState = 1;
+    result.header.Clear();
+    body.Clear();
+    return false;
 }
 
 bool HttpClient::ConnectForGet(const Target& target, Mode mode, ZentrelSocket& fresh, HttpControl& control,
                                bool& reused, LogBase& log)
 {
+    bool hostNotFound = false;
     if (mode == Mode::Fresh) {
         StringBuffer host = target.host;
         host.TruncateAt('?');
-        return ConnectSocket(fresh, control, host.GetString(), target.port, "Failed to connect to HTTP server",
-                             log);
+        const bool ok = ConnectSocket(fresh, control, host.GetString(), target.port,
+                                      "Failed to connect to HTTP server", hostNotFound, log);
+        HttpCacheHooks::NoteConnect(control, host.GetString(), ConnectOutcomeOf(ok, hostNotFound), log);
+        return ok;
     }
     // A kept-alive connection serves only the server it was opened for.
     const bool sameServer = host_.EqualsBufferNoCase(target.host) && port_ == target.port;
@@ -242,8 +285,10 @@ bool HttpClient::ConnectForGet(const Target& target, Mode mode, ZentrelSocket& f
     host_ = target.host;
     port_ = target.port;
     useTls_ = false;
-    if (!ConnectSocket(socket_, control, host_.GetString(), port_, "Failed to connect to HTTP server.", log))
-        return false;
+    const bool ok = ConnectSocket(socket_, control, host_.GetString(), port_, "Failed to connect to HTTP server.",
+                                  hostNotFound, log);
+    HttpCacheHooks::NoteConnect(control, host_.GetString(), ConnectOutcomeOf(ok, hostNotFound), log);
+    if (!ok) return false;
     if (!socket_.IsConnected()) {
         log.LogError("Unable to connect to HTTP server.");
         return false;
@@ -252,7 +297,7 @@ bool HttpClient::ConnectForGet(const Target& target, Mode mode, ZentrelSocket& f
 }
 
 bool HttpClient::SendGet(ZentrelSocket& socket, const Target& target, const Origin& origin, HttpControl& control,
-                         HttpResult& result, LogBase& log)
+                         const HttpCacheHooks& cache, HttpResult& result, LogBase& log)
 {
     if (!socket.WaitWritable(kWritableWaitSecs, log)) {
         log.LogError("Socket connection to HTTP server is not writeable.");
@@ -261,7 +306,7 @@ bool HttpClient::SendGet(ZentrelSocket& socket, const Target& target, const Orig
     }
     const bool sendAuth = target.host.EqualsBufferNoCase(origin.host) && target.port == origin.port;
     StringBuffer request;
-    BuildGetRequest(target, sendAuth, control, request, log);
+    BuildGetRequest(target, sendAuth, control, cache, request, log);
     if (!socket.SendBytes(request.GetString(), static_cast<unsigned>(request.GetLength()), log, nullptr)) {
         result.connectionLost = true;
         socket.Close();
@@ -271,8 +316,8 @@ bool HttpClient::SendGet(ZentrelSocket& socket, const Target& target, const Orig
 }
 
 bool HttpClient::ReadGetResponse(ZentrelSocket& socket, const Target& target, int depth, Mode mode, bool reused,
-                                 const Origin& origin, HttpControl& control, DataBuffer& body,
-                                 HttpResult& result, LogBase& log)
+                                 const Origin& origin, HttpControl& control, HttpCacheHooks& cache,
+                                 DataBuffer& body, HttpResult& result, LogBase& log)
 {
     for (;;) {
         DataBuffer raw;
@@ -283,6 +328,9 @@ bool HttpClient::ReadGetResponse(ZentrelSocket& socket, const Target& target, in
             // nothing back; that is the same case as a failed write.
             if (reused) result.connectionLost = true;
             log.LogError("Failed to get response header");
+            // A lost connection is re-opened and asked again; only a server
+            // that gave nothing on its own connection earns a negative entry.
+            if (!reused) cache.StoreNegative(log);
             return false;
         }
         reused = false;
@@ -296,15 +344,17 @@ bool HttpClient::ReadGetResponse(ZentrelSocket& socket, const Target& target, in
                 log.LogData("received", received.GetString());
                 socket.Close();
                 if (depth >= kMaxDepth + 1) return false;
-                return CoreGet(target.url.GetString(), depth + 1, Mode::Fresh, origin, control, body, result,
-                               log);
+                if (CoreGet(target.url.GetString(), depth + 1, Mode::Fresh, origin, control, body, result, log))
+                    return true;
+                cache.StoreNegative(log);
+                return false;
             }
             result.header.SetHeaderlessOk();
             body.AppendBuffer(raw);
         }
         bool again = false;
         const bool ok =
-            FinishGetResponse(socket, target, depth, mode, origin, control, body, result, log, again);
+            FinishGetResponse(socket, target, depth, mode, origin, control, cache, body, result, log, again);
         if (!again) return ok;
     }
 }
@@ -312,8 +362,8 @@ bool HttpClient::ReadGetResponse(ZentrelSocket& socket, const Target& target, in
 // Body, cookies, connection handling and redirects of one response; again is
 // set for a 100 answer, after which the next header follows.
 bool HttpClient::FinishGetResponse(ZentrelSocket& socket, const Target& target, int depth, Mode mode,
-                                   const Origin& origin, HttpControl& control, DataBuffer& body,
-                                   HttpResult& result, LogBase& log, bool& again)
+                                   const Origin& origin, HttpControl& control, HttpCacheHooks& cache,
+                                   DataBuffer& body, HttpResult& result, LogBase& log, bool& again)
 {
     if (!ReadBody(socket, control, result.header, body, log)) {
         log.LogError("Failed to fetch response data.");
@@ -322,6 +372,7 @@ bool HttpClient::FinishGetResponse(ZentrelSocket& socket, const Target& target, 
     GunzipIfCompressed(body, log);
     if (ExceedsMaxContent(control, body, log)) return false;
     StoreCookies(control, target.host.GetString(), result.header, log);
+    cache.Update(result.header, body, log);
 
     if (mode == Mode::Fresh) {
         socket.Close();
@@ -330,16 +381,17 @@ bool HttpClient::FinishGetResponse(ZentrelSocket& socket, const Target& target, 
         socket.Close();
     }
     const int status = result.header.GetStatusCode();
-    if (status == 301 || status == 302) return Redirect(target, depth, origin, control, body, result, log);
+    if (status == 301 || status == 302) return Redirect(target, depth, origin, control, cache, body, result, log);
     if (status == 100) {
         body.Clear();
         again = true;
     }
+    if (status == 304) cache.Revalidate(result, body, log);
     return true;
 }
 
 bool HttpClient::Redirect(const Target& target, int depth, const Origin& origin, HttpControl& control,
-                          DataBuffer& body, HttpResult& result, LogBase& log)
+                          HttpCacheHooks& cache, DataBuffer& body, HttpResult& result, LogBase& log)
 {
     if (depth >= kMaxDepth) {
         log.LogError("Aborted to avoid infinite redirects.");
@@ -373,8 +425,11 @@ bool HttpClient::Redirect(const Target& target, int depth, const Origin& origin,
     if (control.HasCredentials() && !(newHost.EqualsBufferNoCase(origin.host) && newPort == origin.port))
         log.LogInfo("Redirected to another host: the Authorization field is not sent there.");
     // A further redirect overwrites finalUrl, so it names the last target.
-    return CoreGet(newUrl.GetString(), depth + 1, sameServer ? Mode::KeepAlive : Mode::Fresh, origin, control,
-                   body, result, log);
+    if (CoreGet(newUrl.GetString(), depth + 1, sameServer ? Mode::KeepAlive : Mode::Fresh, origin, control, body,
+                result, log))
+        return true;
+    cache.StoreNegative(log);
+    return false;
 }
 
 bool HttpClient::MakeRedirectUrl(const char* oldUrl, const StringBuffer& location, StringBuffer& out)
@@ -437,8 +492,8 @@ void HttpClient::StoreCookies(HttpControl& control, const char* host, const Http
         CookieMgr::SaveCookie(control.cookieDir.GetString(), &control.cookieMap, host, *cookie, log);
 }
 
-void HttpClient::BuildGetRequest(const Target& target, bool sendAuth, HttpControl& control, StringBuffer& out,
-                                 LogBase& log)
+void HttpClient::BuildGetRequest(const Target& target, bool sendAuth, HttpControl& control,
+                                 const HttpCacheHooks& cache, StringBuffer& out, LogBase& log)
 {
     out.Append("GET ");
     if (control.HasProxy()) {
@@ -460,13 +515,14 @@ void HttpClient::BuildGetRequest(const Target& target, bool sendAuth, HttpContro
     else if (control.mimicFirefox)
         AppendFirefoxSet(target, cookie, auth, control, out);
     else
-        AppendDefaultSet(target, cookie, auth, control, out);
+        AppendDefaultSet(target, cookie, auth, control, cache, out);
     out.Append(kCrLf);
 }
 
 void HttpClient::AppendDefaultSet(const Target& target, const StringBuffer& cookie, const StringBuffer& auth,
-                                  HttpControl& control, StringBuffer& out)
+                                  HttpControl& control, const HttpCacheHooks& cache, StringBuffer& out)
 {
+    cache.AppendConditionalLine(out);
     StringBuffer extra;
     control.extraHeaders.Write(extra, nullptr, 0);
     if (!extra.IsEmpty()) {

@@ -8,6 +8,7 @@
 namespace plentor {
 
 class DataBuffer;
+class HttpCacheHooks;
 class HttpControl;
 class HttpRequest;
 class HttpResponseHeader;
@@ -92,20 +93,22 @@ private:
     bool ConnectForGet(const Target& target, Mode mode, ZentrelSocket& fresh, HttpControl& control, bool& reused,
                        LogBase& log);
     bool SendGet(ZentrelSocket& socket, const Target& target, const Origin& origin, HttpControl& control,
-                 HttpResult& result, LogBase& log);
+                 const HttpCacheHooks& cache, HttpResult& result, LogBase& log);
     bool ReadGetResponse(ZentrelSocket& socket, const Target& target, int depth, Mode mode, bool reused,
-                         const Origin& origin, HttpControl& control, DataBuffer& body, HttpResult& result,
-                         LogBase& log);
+                         const Origin& origin, HttpControl& control, HttpCacheHooks& cache, DataBuffer& body,
+                         HttpResult& result, LogBase& log);
     bool FinishGetResponse(ZentrelSocket& socket, const Target& target, int depth, Mode mode,
-                           const Origin& origin, HttpControl& control, DataBuffer& body, HttpResult& result,
-                           LogBase& log, bool& again);
-    bool Redirect(const Target& target, int depth, const Origin& origin, HttpControl& control, DataBuffer& body,
-                  HttpResult& result, LogBase& log);
+                           const Origin& origin, HttpControl& control, HttpCacheHooks& cache, DataBuffer& body,
+                           HttpResult& result, LogBase& log, bool& again);
+    bool Redirect(const Target& target, int depth, const Origin& origin, HttpControl& control,
+                  HttpCacheHooks& cache, DataBuffer& body, HttpResult& result, LogBase& log);
+    bool FollowStoredRedirect(const Target& target, int depth, const Origin& origin, HttpControl& control,
+                              HttpCacheHooks& cache, DataBuffer& body, HttpResult& result, LogBase& log);
 
-    static void BuildGetRequest(const Target& target, bool sendAuth, HttpControl& control, StringBuffer& out,
-                                LogBase& log);
+    static void BuildGetRequest(const Target& target, bool sendAuth, HttpControl& control,
+                                const HttpCacheHooks& cache, StringBuffer& out, LogBase& log);
     static void AppendDefaultSet(const Target& target, const StringBuffer& cookie, const StringBuffer& auth,
-                                 HttpControl& control, StringBuffer& out);
+                                 HttpControl& control, const HttpCacheHooks& cache, StringBuffer& out);
     static void AppendIeSet(const Target& target, const StringBuffer& cookie, const StringBuffer& auth,
                             HttpControl& control, StringBuffer& out);
     static void AppendFirefoxSet(const Target& target, const StringBuffer& cookie, const StringBuffer& auth,
@@ -133,6 +136,8 @@ private:
     void SetTimeouts(ZentrelSocket& socket, const HttpControl& control) const;
     bool ConnectSocket(ZentrelSocket& socket, HttpControl& control, const char* host, int port,
                        const char* failure, LogBase& log);
+    bool ConnectSocket(ZentrelSocket& socket, HttpControl& control, const char* host, int port,
+                       const char* failure, bool& hostNotFound, LogBase& log);
 
     StringBuffer host_;     // server this client is (or was last) connected to
     int port_ = 80;
