@@ -20,4 +20,6 @@ if(CMAKE_CROSSCOMPILING AND MINGW)
 else()
   find_package(ZLIB REQUIRED)
   find_package(BZip2 REQUIRED)
+  # TLS on POSIX runs over OpenSSL; Windows uses the system's security provider.
+  find_package(OpenSSL REQUIRED)
 endif()

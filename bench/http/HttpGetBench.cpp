@@ -1,5 +1,5 @@
-// Keep-alive GET throughput against a private nginx on loopback, HttpMan side
-// by side with libcurl (one easy handle reused, so it keeps its connection
+// Keep-alive GET throughput (HTTP and HTTPS) against a private nginx on
+// loopback, HttpMan side by side with libcurl (one easy handle reused, so it keeps its connection
 // too) on the same URLs in the same run. Items are requests, so
 // items_per_second is requests per second. Each HttpMan benchmark also
 // carries the counter x_curl: libcurl's time for a batch of GETs divided by
@@ -193,6 +193,10 @@ BENCHMARK_CAPTURE(BM_HttpMan, http_1k, false, kPayloads[0])->UseRealTime();
 BENCHMARK_CAPTURE(BM_Curl, http_1k, false, kPayloads[0])->UseRealTime();
 BENCHMARK_CAPTURE(BM_HttpMan, http_1m, false, kPayloads[1])->UseRealTime();
 BENCHMARK_CAPTURE(BM_Curl, http_1m, false, kPayloads[1])->UseRealTime();
+BENCHMARK_CAPTURE(BM_HttpMan, https_1k, true, kPayloads[0])->UseRealTime();
+BENCHMARK_CAPTURE(BM_Curl, https_1k, true, kPayloads[0])->UseRealTime();
+BENCHMARK_CAPTURE(BM_HttpMan, https_1m, true, kPayloads[1])->UseRealTime();
+BENCHMARK_CAPTURE(BM_Curl, https_1m, true, kPayloads[1])->UseRealTime();
 
 } // namespace
 } // namespace plentor

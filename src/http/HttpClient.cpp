@@ -55,11 +55,36 @@ HttpCacheHooks::ConnectOutcome ConnectOutcomeOf(bool connected, bool hostNotFoun
     return hostNotFound ? HttpCacheHooks::ConnectOutcome::NameNotFound : HttpCacheHooks::ConnectOutcome::Failed;
 }
 
-// The engine speaks plain HTTP only until the TLS channel is in place.
-bool RefuseTls(LogBase& log)
+// The Host field names the port when it is not the scheme's own: a server
+// on another port may route or build its redirects by it.
+void HostFieldValue(const StringBuffer& host, int port, bool tls, StringBuffer& out)
 {
-    log.LogError("HTTPS is not supported by this build.");
-    return false;
+    out = host;
+    if (port != (tls ? ZentrelUrl::kHttpsPort : ZentrelUrl::kHttpPort)) {
+        out.AppendChar(':');
+        out.AppendInt(port);
+    }
+}
+
+void AppendHostLine(StringBuffer& out, const StringBuffer& host, int port, bool tls)
+{
+    if (host.IsEmpty()) return;
+    StringBuffer value;
+    HostFieldValue(host, port, tls, value);
+    out.Append("Host: ");
+    out.AppendBuffer(value);
+    out.Append(kCrLf);
+}
+
+// What the log needs when a body over TLS could not be read.
+void LogTlsBodyFailure(const HttpResponseHeader& header, LogBase& log)
+{
+    StringBuffer encoding;
+    header.GetField("Transfer-Encoding", encoding);
+    log.LogError("Failed to get response data for HTTPS");
+    log.LogData("TransferEncoding", encoding.GetString());
+    log.LogDataLong("ContentLength", header.HasContentLength() ? header.GetContentLength() : 0);
+    log.LogDataLong("ResponseCode", header.GetStatusCode());
 }
 
 } // namespace
@@ -72,13 +97,13 @@ void HttpClient::Close()
     host_.Clear();
 }
 
-void HttpClient::SetTimeouts(ZentrelSocket& socket, const HttpControl& control) const
+void HttpClient::SetTimeouts(HttpConnection& socket, const HttpControl& control) const
 {
     socket.SetConnectTimeoutSecs(control.connectTimeoutSec);
     socket.SetMaxReadWaitMs(static_cast<uint32_t>(std::max(control.readTimeoutSec, 0)) * kMsPerSec);
 }
 
-bool HttpClient::ConnectSocket(ZentrelSocket& socket, HttpControl& control, const char* host, int port,
+bool HttpClient::ConnectSocket(HttpConnection& socket, HttpControl& control, const char* host, int port,
                                const char* failure, LogBase& log)
 {
     bool hostNotFound = false;
@@ -86,13 +111,15 @@ bool HttpClient::ConnectSocket(ZentrelSocket& socket, HttpControl& control, cons
 }
 
 // Connects the socket to host:port or to the proxy, logging the target.
-bool HttpClient::ConnectSocket(ZentrelSocket& socket, HttpControl& control, const char* host, int port,
+bool HttpClient::ConnectSocket(HttpConnection& socket, HttpControl& control, const char* host, int port,
                                const char* failure, bool& hostNotFound, LogBase& log)
 {
     socket.Close();
     SetTimeouts(socket, control);
+    socket.SetAcceptUnverifiedCert(control.acceptUnverifiedCert);
     hostNotFound = false;
     bool ok;
+    if (socket.IsTls()) log.LogInfo("Using HTTPS.");
     if (control.HasProxy()) {
         log.LogData("proxyDomain", control.proxyDomain.GetString());
         log.LogDataLong("port", control.proxyPort);
@@ -104,7 +131,10 @@ bool HttpClient::ConnectSocket(ZentrelSocket& socket, HttpControl& control, cons
         ok = socket.Connect(host, port, log, hostNotFound);
         if (!ok) log.LogError(failure);
     }
-    if (!ok && hostNotFound) log.LogError("Domain name lookup failed.");
+    // The kept-alive path has always said this with two dots, the
+    // fresh-connection path with one; logs are matched on these texts.
+    if (!ok && hostNotFound) log.LogError(failure[std::strlen(failure) - 1] == '.' ? "Domain name lookup failed.."
+                                                                                 : "Domain name lookup failed.");
     if (!ok) socket.Close();
     return ok;
 }
@@ -148,9 +178,16 @@ bool HttpClient::Connect(HttpControl& control, const char* host, int port, bool 
     const bool sameServer = host != nullptr && host_.EqualsNoCase(host) && port_ == port;
     host_.SetString(host);
     port_ = port;
+    const bool sameKind = useTls_ == useTls;
     useTls_ = useTls;
-    if (useTls) return RefuseTls(log);
-    if (socket_.IsConnected() && sameServer) return true;
+    if (useTls && control.HasProxy()) {
+        // Only a plain connection to the proxy could be made here.
+        log.LogError("Proxies for SSL are not yet supported.");
+        log.LogError("Socket not connected for HTTP request");
+        return false;
+    }
+    socket_.SetTls(useTls);
+    if (socket_.IsConnected() && sameServer && sameKind) return true;
     if (!ConnectSocket(socket_, control, host_.GetString(), port_, "Failed to connect to HTTP server.", log))
         return false;
     if (!socket_.IsConnected()) {
@@ -200,12 +237,10 @@ bool HttpClient::CheckUrl(const char* url, HttpControl& control, Target& target,
         return false;
     }
     if (target.path.IsEmpty()) target.path.SetString("/");
-    if (IsTlsUrl(url)) {
-        if (control.HasProxy()) {
-            log.LogError("Proxies for SSL are not yet supported.");
-            return false;
-        }
-        return RefuseTls(log);
+    target.tls = IsTlsUrl(url);
+    if (target.tls && control.HasProxy()) {
+        log.LogError("Proxies for SSL are not yet supported.");
+        return false;
     }
     return true;
 }
@@ -238,10 +273,10 @@ bool HttpClient::CoreGet(const char* url, int depth, Mode mode, const Origin& or
         return true;
     if (cache.RejectsDomain(target.host, log)) return false;
 
-    ZentrelSocket fresh;
+    HttpConnection fresh;
     bool reused = false;
     if (!ConnectForGet(target, mode, fresh, control, reused, log)) return false;
-    ZentrelSocket& socket = mode == Mode::KeepAlive ? socket_ : fresh;
+    HttpConnection& socket = mode == Mode::KeepAlive ? socket_ : fresh;
     if (!SendGet(socket, target, origin, control, cache, result, log)) return false;
     return ReadGetResponse(socket, target, depth, mode, reused, origin, control, cache, body, result, log);
 }
@@ -264,11 +299,12 @@ bool HttpClient::FollowStoredRedirect(const Target& target, int depth, const Ori
     return false;
 }
 
-bool HttpClient::ConnectForGet(const Target& target, Mode mode, ZentrelSocket& fresh, HttpControl& control,
+bool HttpClient::ConnectForGet(const Target& target, Mode mode, HttpConnection& fresh, HttpControl& control,
                                bool& reused, LogBase& log)
 {
     bool hostNotFound = false;
     if (mode == Mode::Fresh) {
+        fresh.SetTls(target.tls);
         StringBuffer host = target.host;
         host.TruncateAt('?');
         const bool ok = ConnectSocket(fresh, control, host.GetString(), target.port,
@@ -277,14 +313,15 @@ bool HttpClient::ConnectForGet(const Target& target, Mode mode, ZentrelSocket& f
         return ok;
     }
     // A kept-alive connection serves only the server it was opened for.
-    const bool sameServer = host_.EqualsBufferNoCase(target.host) && port_ == target.port;
+    const bool sameServer = host_.EqualsBufferNoCase(target.host) && port_ == target.port && useTls_ == target.tls;
     if (socket_.IsConnected() && sameServer) {
         reused = true;
         return true;
     }
     host_ = target.host;
     port_ = target.port;
-    useTls_ = false;
+    useTls_ = target.tls;
+    socket_.SetTls(target.tls);
     const bool ok = ConnectSocket(socket_, control, host_.GetString(), port_, "Failed to connect to HTTP server.",
                                   hostNotFound, log);
     HttpCacheHooks::NoteConnect(control, host_.GetString(), ConnectOutcomeOf(ok, hostNotFound), log);
@@ -296,7 +333,7 @@ bool HttpClient::ConnectForGet(const Target& target, Mode mode, ZentrelSocket& f
     return true;
 }
 
-bool HttpClient::SendGet(ZentrelSocket& socket, const Target& target, const Origin& origin, HttpControl& control,
+bool HttpClient::SendGet(HttpConnection& socket, const Target& target, const Origin& origin, HttpControl& control,
                          const HttpCacheHooks& cache, HttpResult& result, LogBase& log)
 {
     if (!socket.WaitWritable(kWritableWaitSecs, log)) {
@@ -307,7 +344,7 @@ bool HttpClient::SendGet(ZentrelSocket& socket, const Target& target, const Orig
     const bool sendAuth = target.host.EqualsBufferNoCase(origin.host) && target.port == origin.port;
     StringBuffer request;
     BuildGetRequest(target, sendAuth, control, cache, request, log);
-    if (!socket.SendBytes(request.GetString(), static_cast<unsigned>(request.GetLength()), log, nullptr)) {
+    if (!socket.SendBytes(request.GetString(), static_cast<unsigned>(request.GetLength()), log)) {
         result.connectionLost = true;
         socket.Close();
         return false;
@@ -315,7 +352,7 @@ bool HttpClient::SendGet(ZentrelSocket& socket, const Target& target, const Orig
     return true;
 }
 
-bool HttpClient::ReadGetResponse(ZentrelSocket& socket, const Target& target, int depth, Mode mode, bool reused,
+bool HttpClient::ReadGetResponse(HttpConnection& socket, const Target& target, int depth, Mode mode, bool reused,
                                  const Origin& origin, HttpControl& control, HttpCacheHooks& cache,
                                  DataBuffer& body, HttpResult& result, LogBase& log)
 {
@@ -361,11 +398,12 @@ bool HttpClient::ReadGetResponse(ZentrelSocket& socket, const Target& target, in
 
 // Body, cookies, connection handling and redirects of one response; again is
 // set for a 100 answer, after which the next header follows.
-bool HttpClient::FinishGetResponse(ZentrelSocket& socket, const Target& target, int depth, Mode mode,
+bool HttpClient::FinishGetResponse(HttpConnection& socket, const Target& target, int depth, Mode mode,
                                    const Origin& origin, HttpControl& control, HttpCacheHooks& cache,
                                    DataBuffer& body, HttpResult& result, LogBase& log, bool& again)
 {
     if (!ReadBody(socket, control, result.header, body, log)) {
+        if (socket.IsTls()) LogTlsBodyFailure(result.header, log);
         log.LogError("Failed to fetch response data.");
         return false;
     }
@@ -536,7 +574,7 @@ void HttpClient::AppendDefaultSet(const Target& target, const StringBuffer& cook
     AppendLine(out, "User-Agent: ", control.userAgent);
     AppendLine(out, "Cookie: ", cookie);
     AppendLine(out, "Authorization: ", auth);
-    if (control.sendHost) AppendLine(out, "Host: ", target.host);
+    if (control.sendHost) AppendHostLine(out, target.host, target.port, target.tls);
     AppendLine(out, "Connection: ", control.connection);
 }
 
@@ -556,13 +594,13 @@ void HttpClient::AppendIeSet(const Target& target, const StringBuffer& cookie, c
     AppendLine(out, "Cookie: ", cookie);
     AppendLine(out, "Authorization: ", auth);
     out.Append("Connection: Keep-Alive\r\n");
-    AppendLine(out, "Host: ", target.host);
+    AppendHostLine(out, target.host, target.port, target.tls);
 }
 
 void HttpClient::AppendFirefoxSet(const Target& target, const StringBuffer& cookie, const StringBuffer& auth,
                                   HttpControl& control, StringBuffer& out)
 {
-    AppendLine(out, "Host: ", target.host);
+    AppendHostLine(out, target.host, target.port, target.tls);
     out.Append("User-Agent: Mozilla/5.0 (Windows; U; Windows NT 5.1; en-US; rv:1.7.7) Gecko/20050414 "
                "Firefox/1.0.3\r\n");
     out.Append("Accept: text/xml,application/xml,application/xhtml+xml,text/html;q=0.9,text/plain;q=0.8,"
@@ -585,9 +623,9 @@ void HttpClient::AppendFirefoxSet(const Target& target, const StringBuffer& cook
 
 // ---------------------------------------------------------------- response
 
-bool HttpClient::ReadHeader(ZentrelSocket& socket, DataBuffer& raw, bool& complete, LogBase& log)
+bool HttpClient::ReadHeader(HttpConnection& socket, DataBuffer& raw, bool& complete, LogBase& log)
 {
-    complete = socket.ReadUntilBlankLine(raw, log, nullptr);
+    complete = socket.ReadUntilBlankLine(raw, log);
     return complete || !raw.IsEmpty();
 }
 
@@ -621,7 +659,7 @@ void HttpClient::GunzipIfCompressed(DataBuffer& body, LogBase& log)
     if (Gzip::Gunzip(body, inflated, log)) body.TakeFrom(inflated);
 }
 
-bool HttpClient::ReadBody(ZentrelSocket& socket, HttpControl& control, const HttpResponseHeader& header,
+bool HttpClient::ReadBody(HttpConnection& socket, HttpControl& control, const HttpResponseHeader& header,
                           DataBuffer& body, LogBase& log)
 {
     const int status = header.GetStatusCode();
@@ -647,14 +685,14 @@ bool HttpClient::ReadBody(ZentrelSocket& socket, HttpControl& control, const Htt
             socket.Close();
             return false;
         }
-        if (!socket.ReceiveN(static_cast<unsigned>(length), body, log, nullptr)) {
+        if (!socket.ReceiveN(static_cast<unsigned>(length), body, log)) {
             socket.Close();
             return false;
         }
         return true;
     }
     socket.SetMaxReadWaitMs(kUntilCloseWaitMs);
-    socket.ReceiveUntilClosed(body, log, nullptr);
+    socket.ReceiveUntilClosed(body, log);
     socket.SetMaxReadWaitMs(static_cast<uint32_t>(std::max(control.readTimeoutSec, 0)) * 2 * kMsPerSec);
     // The body ended by the peer closing or by silence; either way this
     // connection carries nothing more.
@@ -662,11 +700,11 @@ bool HttpClient::ReadBody(ZentrelSocket& socket, HttpControl& control, const Htt
     return true;
 }
 
-bool HttpClient::ReadChunked(ZentrelSocket& socket, HttpControl& control, DataBuffer& body, LogBase& log)
+bool HttpClient::ReadChunked(HttpConnection& socket, HttpControl& control, DataBuffer& body, LogBase& log)
 {
     for (;;) {
         DataBuffer line;
-        if (!socket.ReadCrlfLine(line, log, nullptr)) {
+        if (!socket.ReadCrlfLine(line, log)) {
             log.LogError("Failed to get response data (a)");
             socket.Close();
             return false;
@@ -688,7 +726,7 @@ bool HttpClient::ReadChunked(ZentrelSocket& socket, HttpControl& control, DataBu
             // Trailer fields up to the empty line that ends the message.
             for (;;) {
                 DataBuffer trailer;
-                if (!socket.ReadCrlfLine(trailer, log, nullptr)) {
+                if (!socket.ReadCrlfLine(trailer, log)) {
                     socket.Close();
                     return true;
                 }
@@ -704,13 +742,13 @@ bool HttpClient::ReadChunked(ZentrelSocket& socket, HttpControl& control, DataBu
             log.LogDataLong("maxContentLength", control.maxContentLength);
             return false;
         }
-        if (!socket.ReceiveN(static_cast<unsigned>(size), body, log, nullptr)) {
+        if (!socket.ReceiveN(static_cast<unsigned>(size), body, log)) {
             log.LogError("Failed to get response data (b)");
             socket.Close();
             return false;
         }
         DataBuffer end;
-        if (!socket.ReceiveN(2, end, log, nullptr)) {
+        if (!socket.ReceiveN(2, end, log)) {
             log.LogError("Failed to get response data (c)");
             socket.Close();
             return false;
@@ -725,10 +763,13 @@ bool HttpClient::SendAndRead(HttpControl& control, bool useTls, HttpRequest& req
 {
     body.Clear();
     result.Reset();
-    if (useTls) return RefuseTls(log);
+    if (useTls != socket_.IsTls() || !socket_.IsConnected()) {
+        log.LogError("Socket not connected for HTTP request");
+        return false;
+    }
     DataBuffer bytes;
     SerializeBuilt(control, request, bytes, log);
-    if (!socket_.SendBytes(bytes.Data(), bytes.Size(), log, nullptr)) {
+    if (!socket_.SendBytes(bytes.Data(), bytes.Size(), log)) {
         socket_.Close();
         return false;
     }
@@ -744,7 +785,9 @@ bool HttpClient::SendAndRead(HttpControl& control, bool useTls, HttpRequest& req
 // Adds Host, Authorization and Cookie to the request and writes it out.
 void HttpClient::SerializeBuilt(HttpControl& control, HttpRequest& request, DataBuffer& bytes, LogBase& log)
 {
-    request.SetHeaderField("Host", host_.GetString());
+    StringBuffer hostValue;
+    HostFieldValue(host_, port_, useTls_, hostValue);
+    request.SetHeaderField("Host", hostValue.GetString());
     StringBuffer auth;
     BasicAuthorization(control, auth);
     if (!auth.IsEmpty()) request.SetHeaderField("Authorization", auth.GetString());
@@ -782,7 +825,7 @@ bool HttpClient::ReadBuiltResponse(HttpControl& control, const HttpRequest& requ
 {
     again = false;
     DataBuffer raw;
-    if (!socket_.ReadUntilBlankLine(raw, log, nullptr)) {
+    if (!socket_.ReadUntilBlankLine(raw, log)) {
         log.LogError("Failed to get response header");
         socket_.Close();
         return false;
@@ -798,6 +841,7 @@ bool HttpClient::ReadBuiltResponse(HttpControl& control, const HttpRequest& requ
     body.Clear();
     if (!request.IsHead()) {
         if (!ReadBody(socket_, control, result.header, body, log)) {
+            if (socket_.IsTls()) LogTlsBodyFailure(result.header, log);
             log.LogError("Failed to fetch response data.");
             return false;
         }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "http/ZentrelSocket.h"
+#include "http/HttpConnection.h"
 #include "text/StringBuffer.h"
 
 #include <cstdint>
@@ -85,19 +85,20 @@ private:
         int port = 80;
         StringBuffer path;
         StringBuffer query;
+        bool tls = false;   // an "https:" URL
     };
 
     bool CoreGet(const char* url, int depth, Mode mode, const Origin& origin, HttpControl& control,
                  DataBuffer& body, HttpResult& result, LogBase& log);
     bool CheckUrl(const char* url, HttpControl& control, Target& target, LogBase& log);
-    bool ConnectForGet(const Target& target, Mode mode, ZentrelSocket& fresh, HttpControl& control, bool& reused,
+    bool ConnectForGet(const Target& target, Mode mode, HttpConnection& fresh, HttpControl& control, bool& reused,
                        LogBase& log);
-    bool SendGet(ZentrelSocket& socket, const Target& target, const Origin& origin, HttpControl& control,
+    bool SendGet(HttpConnection& socket, const Target& target, const Origin& origin, HttpControl& control,
                  const HttpCacheHooks& cache, HttpResult& result, LogBase& log);
-    bool ReadGetResponse(ZentrelSocket& socket, const Target& target, int depth, Mode mode, bool reused,
+    bool ReadGetResponse(HttpConnection& socket, const Target& target, int depth, Mode mode, bool reused,
                          const Origin& origin, HttpControl& control, HttpCacheHooks& cache, DataBuffer& body,
                          HttpResult& result, LogBase& log);
-    bool FinishGetResponse(ZentrelSocket& socket, const Target& target, int depth, Mode mode,
+    bool FinishGetResponse(HttpConnection& socket, const Target& target, int depth, Mode mode,
                            const Origin& origin, HttpControl& control, HttpCacheHooks& cache, DataBuffer& body,
                            HttpResult& result, LogBase& log, bool& again);
     bool Redirect(const Target& target, int depth, const Origin& origin, HttpControl& control,
@@ -124,25 +125,25 @@ private:
     static bool MakeRedirectUrl(const char* oldUrl, const StringBuffer& location, StringBuffer& out);
 
     // Reads the header block; false only when nothing at all arrived.
-    static bool ReadHeader(ZentrelSocket& socket, DataBuffer& raw, bool& complete, LogBase& log);
+    static bool ReadHeader(HttpConnection& socket, DataBuffer& raw, bool& complete, LogBase& log);
     static bool IsHeaderlessHtml(const DataBuffer& raw);
-    static bool ReadBody(ZentrelSocket& socket, HttpControl& control, const HttpResponseHeader& header,
+    static bool ReadBody(HttpConnection& socket, HttpControl& control, const HttpResponseHeader& header,
                          DataBuffer& body, LogBase& log);
-    static bool ReadChunked(ZentrelSocket& socket, HttpControl& control, DataBuffer& body, LogBase& log);
+    static bool ReadChunked(HttpConnection& socket, HttpControl& control, DataBuffer& body, LogBase& log);
     static void GunzipIfCompressed(DataBuffer& body, LogBase& log);
     static bool ExceedsMaxContent(const HttpControl& control, const DataBuffer& body, LogBase& log);
     static bool IsClose(const HttpResponseHeader& header);
 
-    void SetTimeouts(ZentrelSocket& socket, const HttpControl& control) const;
-    bool ConnectSocket(ZentrelSocket& socket, HttpControl& control, const char* host, int port,
+    void SetTimeouts(HttpConnection& socket, const HttpControl& control) const;
+    bool ConnectSocket(HttpConnection& socket, HttpControl& control, const char* host, int port,
                        const char* failure, LogBase& log);
-    bool ConnectSocket(ZentrelSocket& socket, HttpControl& control, const char* host, int port,
+    bool ConnectSocket(HttpConnection& socket, HttpControl& control, const char* host, int port,
                        const char* failure, bool& hostNotFound, LogBase& log);
 
     StringBuffer host_;     // server this client is (or was last) connected to
     int port_ = 80;
     bool useTls_ = false;
-    ZentrelSocket socket_;
+    HttpConnection socket_;   // plain socket or TLS channel, as the server needs
 };
 
 } // namespace plentor

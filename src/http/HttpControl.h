@@ -59,6 +59,9 @@ public:
     int connectTimeoutSec = 10;
     int readTimeoutSec = 20;
     bool followRedirects = true;
+    // An HTTPS server whose certificate does not verify is used anyway. Off:
+    // credentials would otherwise go to whoever answers.
+    bool acceptUnverifiedCert = false;
 
     bool HasProxy() const { return !proxyDomain.IsEmpty(); }
     bool HasCredentials() const { return !login.IsEmpty() && !password.IsEmpty(); }

@@ -35,6 +35,8 @@ public:
     // Basic-authentication credentials, kept in the ANSI code page.
     void SetLogin(const XString& login);
     void SetPassword(const XString& password);
+    // Accept HTTPS servers whose certificate does not verify (off by default).
+    void SetAcceptUnverifiedCert(bool on) { control_.acceptUnverifiedCert = on; }
     void SetReferer(const char* referer) { control_.referer.SetString(referer != nullptr ? referer : ""); }
 
     // GETs the URL; out gets the body as UTF-8 text. True when the transfer

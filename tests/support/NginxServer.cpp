@@ -157,6 +157,7 @@ std::string NginxServer::ServerBlock(int port, bool https) const
     if (https) {
         block += "    ssl_certificate " + serverCert_.certFile + ";\n    ssl_certificate_key " +
                  serverCert_.keyFile + ";\n";
+        if (!sslProtocols_.empty()) block += "    ssl_protocols " + sslProtocols_ + ";\n";
     }
     for (const std::string& location : locations_) block += "    " + location + "\n";
     return block + "  }\n";

@@ -50,6 +50,8 @@ public:
     // "localhost" and 127.0.0.1 signed by the test CA, or with the given one.
     bool EnableHttps();
     bool EnableHttps(const CertFiles& serverCert);
+    // Limits the HTTPS server to the given protocols ("TLSv1.2", "TLSv1.3", ...).
+    void SetSslProtocols(const std::string& protocols) { sslProtocols_ = protocols; }
 
     // Raw nginx config text placed in every server block, e.g. one of the
     // ready-made locations below.
@@ -88,6 +90,7 @@ private:
     TestCertificates certs_;
     CertFiles serverCert_;
     bool https_ = false;
+    std::string sslProtocols_;   // empty: nginx's default set
     std::vector<std::string> locations_;
     int port_ = 0;
     int httpsPort_ = 0;

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "http/SChannel.h"
+#include "http/TlsReader.h"
+#include "http/ZentrelSocket.h"
+
+#include <cstdint>
+
+namespace plentor {
+
+class DataBuffer;
+class LogBase;
+
+// One connection of the engine, plain or TLS: the engine writes requests
+// and reads responses through it without caring which. A plain connection
+// is a ZentrelSocket; a TLS one is an SChannel with the same readers over
+// its decrypted data.
+class HttpConnection {
+public:
+    HttpConnection() = default;
+    HttpConnection(const HttpConnection&) = delete;
+    HttpConnection& operator=(const HttpConnection&) = delete;
+
+    // Chooses plain or TLS for the next Connect; a live connection of the
+    // other kind is closed first.
+    void SetTls(bool tls);
+    bool IsTls() const { return tls_; }
+    // A TLS server whose certificate does not verify is still accepted.
+    void SetAcceptUnverifiedCert(bool accept) { channel_.SetAcceptUnverifiedCert(accept); }
+
+    void SetConnectTimeoutSecs(int seconds);
+    void SetMaxReadWaitMs(uint32_t ms);
+
+    bool Connect(const char* host, int port, LogBase& log, bool& hostNotFound);
+    bool IsConnected() const { return tls_ ? channel_.IsConnected() : socket_.IsConnected(); }
+    // Drops the connection (a TLS session gets its closing alert first).
+    void Close();
+
+    bool WaitWritable(uint32_t seconds, LogBase& log);
+    bool SendBytes(const void* data, unsigned length, LogBase& log);
+
+    bool ReadUntilBlankLine(DataBuffer& out, LogBase& log) { return Reader().ReadUntilBlankLine(out, log, nullptr); }
+    bool ReadCrlfLine(DataBuffer& out, LogBase& log) { return Reader().ReadCrlfLine(out, log, nullptr); }
+    bool ReceiveN(unsigned length, DataBuffer& out, LogBase& log) { return Reader().ReceiveN(length, out, log, nullptr); }
+    bool ReceiveUntilClosed(DataBuffer& out, LogBase& log) { return Reader().ReceiveUntilClosed(out, log, nullptr); }
+
+private:
+    BufferedReader& Reader() { return tls_ ? static_cast<BufferedReader&>(tlsReader_) : socket_; }
+
+    bool tls_ = false;
+    int connectTimeoutSecs_ = 10;
+    ZentrelSocket socket_;
+    SChannel channel_;
+    TlsReader tlsReader_{channel_};
+};
+
+} // namespace plentor
