@@ -133,3 +133,21 @@ for failure in failures:
     print(failure)
 sys.exit(1 if failures else 0)
 PY
+table_rc=$?
+
+# --- page info of the sample page, then the page saved to delicious with it
+if [ -n "$page" ]; then
+    echo
+    echo "== plentor page-info $url"
+    "$plentor" page-info "$url"
+    info_rc=$?
+    echo
+    echo "== plentor submit-url $url --login demo --password demo --endpoint $base"
+    before=$(wc -l <"$work/journal")
+    "$plentor" submit-url "$url" --login demo --password demo --endpoint "$base"
+    submit_rc=$?
+    sent=$(tail -n +"$((before + 1))" "$work/journal" | grep -c '"service": "delicious"')
+    echo "result: $([ "$submit_rc" = 0 ] && echo ok || echo "failed (exit $submit_rc)"); requests to delicious: $sent"
+    [ "$info_rc" = 0 ] && [ "$submit_rc" = 0 ] || exit 1
+fi
+exit "$table_rc"

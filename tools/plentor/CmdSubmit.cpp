@@ -1,15 +1,21 @@
 // plentor submit: saves one bookmark to a bookmark service.
 #include "Command.h"
 
+#include "module/Blogmarks.h"
+#include "module/BoundaryText.h"
+#include "module/DeliciousSubmit.h"
+#include "module/FurlSubmit.h"
+#include "module/Netvouz.h"
+#include "module/QuorlaneSubmit.h"
+#include "module/Shadows.h"
+#include "module/Simpy.h"
+#include "module/Spurl.h"
 #include "services/BookmarkService.h"
-#include "services/ClsQuorlane.h"
-#include "services/DeliciousClient.h"
-#include "services/FurlClient.h"
-#include "services/WebServiceClient.h"
 #include "text/StringBuffer.h"
 #include "text/XString.h"
 
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 
 namespace plentor::cli {
@@ -147,41 +153,40 @@ std::string ParseArgs(const std::vector<std::string>& args, SubmitOptions& optio
     return std::string();
 }
 
-// Command-line text (UTF-8) in the active ANSI code page, the form the
-// bookmark clients take; false when some character has no place there.
-bool ToAnsi(const std::string& utf8, StringBuffer& out)
+// Whether command-line text (UTF-8) fits the active ANSI code page, the
+// form in which seven of the objects hand text to their clients.
+bool FitsAnsi(const std::string& utf8)
 {
     XString text;
     text.SetUtf8(utf8.c_str());
-    out.SetString(text.GetAnsi());
     return text.IsAnsiExact();
 }
 
-XString FromUtf8(const std::string& utf8)
+// Empty when every value fits the active ANSI code page, else why not.
+std::string CheckAnsi(const SubmitOptions& options)
 {
-    XString text;
-    text.SetUtf8(utf8.c_str());
-    return text;
-}
-
-// The values of a submission in the active ANSI code page.
-struct AnsiValues {
-    StringBuffer login, password, url, title, extended, tags;
-};
-
-std::string ConvertValues(const SubmitOptions& options, AnsiValues& out)
-{
-    const std::pair<const std::string*, StringBuffer*> pairs[] = {
-        {&options.login, &out.login}, {&options.password, &out.password}, {&options.url, &out.url},
-        {&options.title, &out.title}, {&options.extended, &out.extended}, {&options.tags, &out.tags},
-    };
-    for (const auto& [from, to] : pairs) {
-        if (!ToAnsi(*from, *to)) return "\"" + *from + "\" does not fit the active code page";
+    for (const std::string* value : {&options.login, &options.password, &options.url, &options.title,
+                                     &options.extended, &options.tags}) {
+        if (!FitsAnsi(*value)) return "\"" + *value + "\" does not fit the active code page";
     }
     return std::string();
 }
 
-const char* Text(const StringBuffer& text) { return text.GetString(); }
+// The values of a submission as the objects take them: UTF-16.
+struct HostValues {
+    std::u16string login, password, url, title, extended, tags, category, tag;
+};
+
+std::u16string Wide(const std::string& utf8)
+{
+    return BoundaryText::FromUtf8(StringBuffer(utf8.data(), static_cast<int>(utf8.size())));
+}
+
+HostValues ToHost(const SubmitOptions& o)
+{
+    return {Wide(o.login), Wide(o.password), Wide(o.url), Wide(o.title),
+            Wide(o.extended), Wide(o.tags), Wide(o.category), Wide(o.tag)};
+}
 
 // The client's own lines (when it wrote any), then the HTTP facade's log.
 void WriteLog(Logger& own, const StringBuffer& httpLog)
@@ -192,119 +197,99 @@ void WriteLog(Logger& own, const StringBuffer& httpLog)
     std::fwrite(text.GetString(), 1, static_cast<size_t>(text.GetLength()), stderr);
 }
 
-void WriteLog(Logger& own, HttpMan& http)
+template <typename Object>
+void WriteObjectLog(Object& object)
 {
     StringBuffer httpLog;
-    http.GetLog().GetText(httpLog);
-    WriteLog(own, httpLog);
+    object.Client().GetHttp().GetLog().GetText(httpLog);
+    WriteLog(object.Client().GetLog(), httpLog);
 }
 
 // What a run came to.
 enum class Outcome { Submitted, Refused, LoginFailed, BadEndpoint };
 
-Outcome SubmitDelicious(const SubmitOptions& options, const AnsiValues& v)
+Outcome FromSuccess(long success) { return success == 1 ? Outcome::Submitted : Outcome::Refused; }
+
+// Points the object at --endpoint when one was given; false when it does not parse.
+template <typename Object>
+bool Point(Object& object, const SubmitOptions& options)
 {
-    DeliciousClient client;
-    if (options.hasEndpoint && !client.SetEndpoint(options.endpoint.c_str())) return Outcome::BadEndpoint;
-    client.Login() = v.login;
-    client.Password() = v.password;
-    const bool ok = client.SubmitExplicit(Text(v.url), Text(v.title), Text(v.extended), Text(v.tags));
-    if (options.log) WriteLog(client.GetLog(), client.GetLastHttpLog());
-    return ok ? Outcome::Submitted : Outcome::Refused;
+    return !options.hasEndpoint || object.SetEndpoint(options.endpoint.c_str());
 }
 
-// The login of a form site; true when there is none.
-bool FormLogin(WebServiceClient& client, BookmarkService service, const AnsiValues& v)
+Outcome SubmitDelicious(const SubmitOptions& options, const HostValues& v)
 {
-    switch (service) {
-    case BookmarkService::Netvouz: return client.NetvouzLogin(Text(v.login), Text(v.password));
-    case BookmarkService::Spurl: return client.SpurlLogin(Text(v.login), Text(v.password));
-    case BookmarkService::Blogmarks: return client.BlogmarksLogin(Text(v.login), Text(v.password));
-    default: return true;
-    }
-}
-
-bool WebSubmit(WebServiceClient& client, BookmarkService service, const AnsiValues& v)
-{
-    const char* url = Text(v.url);
-    const char* title = Text(v.title);
-    const char* extended = Text(v.extended);
-    const char* tags = Text(v.tags);
-    switch (service) {
-    case BookmarkService::Shadows:
-        return client.ShadowsSubmit(Text(v.login), Text(v.password), url, title, extended, tags);
-    case BookmarkService::Simpy: return client.SimpySubmit(Text(v.login), Text(v.password), url, title, tags);
-    case BookmarkService::Netvouz: return client.NetvouzSubmit(url, title, extended, tags);
-    case BookmarkService::Spurl: return client.SpurlSubmit(url, title, extended, tags);
-    default: return client.BlogmarksSubmit(url, title, extended, tags);
-    }
-}
-
-Outcome SubmitWebService(const SubmitOptions& options, const AnsiValues& v)
-{
-    WebServiceClient client;
-    if (options.hasEndpoint && !client.SetEndpoint(options.endpoint.c_str())) return Outcome::BadEndpoint;
-    Outcome outcome = Outcome::LoginFailed;
-    if (FormLogin(client, options.service, v))
-        outcome = WebSubmit(client, options.service, v) ? Outcome::Submitted : Outcome::Refused;
-    if (options.log) WriteLog(client.GetLog(), client.GetHttp());
+    DeliciousSubmit object;
+    if (!Point(object, options)) return Outcome::BadEndpoint;
+    object.SetLogin(v.login);
+    object.SetPassword(v.password);
+    const Outcome outcome = FromSuccess(object.SubmitExplicit(v.url, v.title, v.extended, v.tags));
+    if (options.log) WriteLog(object.Client().GetLog(), object.Client().GetLastHttpLog());
     return outcome;
 }
 
-Outcome SubmitFurl(const SubmitOptions& options, const AnsiValues& v)
+// A service whose object keeps the account and sends it with the bookmark.
+template <typename Object, typename Submit>
+Outcome SubmitWithAccount(const SubmitOptions& options, const HostValues& v, Submit submit)
 {
-    FurlClient client;
-    if (options.hasEndpoint && !client.SetEndpoint(options.endpoint.c_str())) return Outcome::BadEndpoint;
-    Outcome outcome = Outcome::LoginFailed;
-    if (client.Login(Text(v.login), Text(v.password))) {
-        const bool ok = (options.given & kTitle) != 0 ? client.QuickSubmit2(Text(v.title), Text(v.url))
-                                                       : client.QuickSubmit1(Text(v.url));
-        outcome = ok ? Outcome::Submitted : Outcome::Refused;
-    }
-    if (options.log) WriteLog(client.GetLog(), client.GetHttp());
+    Object object;
+    if (!Point(object, options)) return Outcome::BadEndpoint;
+    object.SetLogin(v.login);
+    object.SetPassword(v.password);
+    const Outcome outcome = FromSuccess(submit(object));
+    if (options.log) WriteObjectLog(object);
     return outcome;
 }
 
-Outcome SubmitQuorlane(const SubmitOptions& options)
+// A service whose object logs in first; the session lives in its cookies.
+template <typename Object, typename Submit>
+Outcome LogInAndSubmit(const SubmitOptions& options, const HostValues& v, Submit submit)
 {
-    ClsQuorlane client;
-    if (options.hasEndpoint && !client.SetEndpoint(options.endpoint.c_str())) return Outcome::BadEndpoint;
+    Object object;
+    if (!Point(object, options)) return Outcome::BadEndpoint;
     Outcome outcome = Outcome::LoginFailed;
-    if (client.Login(FromUtf8(options.login), FromUtf8(options.password))) {
-        const XString category = FromUtf8(options.category);
-        const XString url = FromUtf8(options.url);
-        const XString title = FromUtf8(options.title);
-        const XString extended = FromUtf8(options.extended);
-        const bool ok = (options.given & kTag) != 0
-                            ? client.AddEntry(category, FromUtf8(options.tag), url, title, extended)
-                            : client.AddToTags(category, FromUtf8(options.tags), url, title, extended);
-        outcome = ok ? Outcome::Submitted : Outcome::Refused;
-    }
-    if (options.log) WriteLog(client.GetLog(), client.GetHttp());
+    if (object.Login(v.login, v.password) == 1) outcome = FromSuccess(submit(object));
+    if (options.log) WriteObjectLog(object);
     return outcome;
 }
 
-Outcome Submit(const SubmitOptions& options, const AnsiValues& values)
+Outcome Submit(const SubmitOptions& options, const HostValues& v)
 {
+    const bool titled = (options.given & kTitle) != 0;
+    const bool oneTag = (options.given & kTag) != 0;
+    // The Submit of Shadows, Netvouz, Spurl and Blogmarks.
+    const auto submitFour = [&](auto& o) { return o.Submit(v.url, v.title, v.extended, v.tags); };
     switch (options.service) {
-    case BookmarkService::Delicious: return SubmitDelicious(options, values);
-    case BookmarkService::Furl: return SubmitFurl(options, values);
-    case BookmarkService::Quorlane: return SubmitQuorlane(options);
-    default: return SubmitWebService(options, values);
+    case BookmarkService::Delicious: return SubmitDelicious(options, v);
+    case BookmarkService::Shadows: return SubmitWithAccount<Shadows>(options, v, submitFour);
+    case BookmarkService::Simpy:
+        return SubmitWithAccount<Simpy>(options, v, [&](Simpy& o) { return o.Submit(v.url, v.title, v.tags); });
+    case BookmarkService::Furl:
+        return LogInAndSubmit<FurlSubmit>(options, v, [&](FurlSubmit& o) {
+            return titled ? o.QuickSubmit2(v.title, v.url) : o.QuickSubmit1(v.url);
+        });
+    case BookmarkService::Netvouz: return LogInAndSubmit<Netvouz>(options, v, submitFour);
+    case BookmarkService::Spurl: return LogInAndSubmit<Spurl>(options, v, submitFour);
+    case BookmarkService::Blogmarks: return LogInAndSubmit<Blogmarks>(options, v, submitFour);
+    case BookmarkService::Quorlane:
+        return LogInAndSubmit<QuorlaneSubmit>(options, v, [&](QuorlaneSubmit& o) {
+            return oneTag ? o.Submit1(v.category, v.tag, v.url, v.title, v.extended)
+                          : o.Submit(v.category, v.url, v.title, v.extended, v.tags);
+        });
     }
+    return Outcome::Refused;
 }
 
 int RunSubmit(const std::vector<std::string>& args)
 {
     SubmitOptions options;
     std::string why = ParseArgs(args, options);
-    AnsiValues values;
     // Quorlane takes the text as Unicode; the others in the ANSI code page.
-    if (why.empty() && options.service != BookmarkService::Quorlane) why = ConvertValues(options, values);
+    if (why.empty() && options.service != BookmarkService::Quorlane) why = CheckAnsi(options);
     if (!why.empty()) return UsageError(kSubmit, why);
 
     const char* name = BookmarkServices::Name(options.service);
-    switch (Submit(options, values)) {
+    switch (Submit(options, ToHost(options))) {
     case Outcome::Submitted: return kExitOk;
     case Outcome::BadEndpoint: return UsageError(kSubmit, "--endpoint wants scheme://host[:port], not " + options.endpoint);
     case Outcome::LoginFailed:

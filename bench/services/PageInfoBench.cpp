@@ -1,0 +1,88 @@
+// Page info over growing pages: everything a page fetch does once the page
+// has arrived (title and description readers, tag suggestion with the
+// client's stop list, collection of the page's same-site links) on a 1 MB
+// and a 10 MB page. The bytes-per-second figure staying level from 1 MB to
+// 10 MB shows the work grows linearly with the page.
+#include "markup/HtmlHelp.h"
+#include "services/ClsHtmlUtil.h"
+#include "services/ClsStringArray.h"
+#include "services/DeliciousClient.h"
+#include "services/KeywordExtractor.h"
+#include "text/StringBuffer.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <string>
+
+namespace plentor {
+namespace {
+
+constexpr const char* kPageUrl = "http://www.garden.example/dir/page.html";
+
+// A page of paragraphs, headings, lists, scripts and links (a third of them
+// to the page's own site, some repeated), with a growing vocabulary.
+std::string Page(size_t bytes)
+{
+    static const char* const kWords[] = {
+        "the", "garden", "and", "Compost", "of", "worms", "soil.", "heap,", "kitchen", "scraps", "to", "in",
+        "coffee", "grounds", "leaves", "(grass)", "water", "&amp;", "a", "is", "&quot;rich&quot;", "every",
+        "weeks", "2006", "it's", "--", "Caf\xC3\xA9",
+    };
+    std::string html =
+        "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\n"
+        "<title>Winter  Gardening -\n Roses</title>\n"
+        "<meta name=\"description\" content=\"How to keep roses alive through a hard winter.\">\n"
+        "<meta name=\"keywords\" content=\"roses, gardening, frost\">\n</head><body>\n";
+    html.reserve(bytes + 256);
+    uint32_t seed = 12345;
+    for (size_t block = 1; html.size() < bytes; ++block) {
+        html += block % 5 == 0 ? "<h2>" : "<p>";
+        for (int i = 0; i < 40; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            if (i % 9 == 0) {
+                html += "word";
+                html += static_cast<char>('a' + (seed >> 20) % 26);
+                html += static_cast<char>('a' + (seed >> 12) % 26);
+                html += static_cast<char>('a' + (seed >> 4) % 26);
+            } else {
+                html += kWords[(seed >> 16) % std::size(kWords)];
+            }
+            html += ' ';
+        }
+        html += block % 5 == 0 ? "</h2>\n" : "</p>\n";
+        html += "<ul><li><a href=\"/section/" + std::to_string(block % 1000) + ".html\">more</a></li>"
+                "<li><a href=\"http://other.example/" + std::to_string(block) + "\">elsewhere</a></li>"
+                "<li><a href=\"#note" + std::to_string(block) + "\">note</a></li></ul>\n";
+        if (block % 20 == 0)
+            html += "<script>var hidden = 'javascript text never counts';</script>\n";
+    }
+    html += "</body></html>\n";
+    return html;
+}
+
+void BM_PageInfo(benchmark::State& state)
+{
+    const std::string html = Page(static_cast<size_t>(state.range(0)));
+    const DeliciousClient client;   // for its stop list
+    StringBuffer title, extended, tags;
+    int links = 0;
+    for (auto _ : state) {
+        title.Clear();
+        HtmlHelp::GetTitle(html, title);
+        DeliciousClient::TidyTitle(title, DeliciousClient::TitleStyle::AsWritten);
+        HtmlHelp::GetMetaContent(html, "description", extended);
+        KeywordExtractor::SuggestTagsFromHtml(html, client.StopList(), DeliciousClient::kMaxTags, tags);
+        ClsStringArray list;
+        list.SetUnique(true);
+        ClsHtmlUtil::ExtractPageLinks(kPageUrl, html, list, "garden.example");
+        links = list.Count();
+        benchmark::DoNotOptimize(tags.GetString());
+    }
+    state.counters["links"] = links;
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(html.size()));
+}
+BENCHMARK(BM_PageInfo)->Arg(1 << 20)->Arg(10 << 20)->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace plentor

@@ -1,0 +1,544 @@
+#include "markup/HtmlParse.h"
+
+#include "log/LogBase.h"
+#include "log/LogNull.h"
+#include "markup/AttributeSet.h"
+#include "markup/HtmlHelp.h"
+#include "markup/HtmlScan.h"
+#include "markup/MarkupScan.h"
+#include "markup/XmlEntities.h"
+#include "markup/XmlParser.h"
+#include "markup/XmlRepair.h"
+#include "text/EncodingConvert.h"
+#include "text/StringBuffer.h"
+
+#include <algorithm>
+
+namespace plentor {
+
+namespace {
+
+constexpr size_t npos = std::string_view::npos;
+
+constexpr std::string_view kDoctype = "<!DOCTYPE";
+constexpr std::string_view kCommentOpen = "<!--";
+constexpr std::string_view kCommentClose = "-->";
+
+// Removes every occurrence of what from text.
+void RemoveAll(std::string& text, std::string_view what)
+{
+    size_t out = 0;
+    for (size_t in = 0; in < text.size();) {
+        if (text.compare(in, what.size(), what) == 0) {
+            in += what.size();
+            continue;
+        }
+        text[out++] = text[in++];
+    }
+    text.resize(out);
+}
+
+// Calls f on top and on every element below it, parents first.
+template <typename F>
+void ForEachNode(TreeNode& top, F f)
+{
+    TreeNode* n = &top;
+    while (n) {
+        f(*n);
+        if (n->FirstChild()) {
+            n = n->FirstChild();
+            continue;
+        }
+        while (n != &top && !n->NextSibling())
+            n = n->Parent();
+        n = n == &top ? nullptr : n->NextSibling();
+    }
+}
+
+bool IsXmlOwnReference(std::string_view name)
+{
+    return name == "amp" || name == "lt" || name == "gt" || name == "quot" || name == "apos";
+}
+
+// The element name the XML parser makes of a tag name: without "<" and
+// without a leading "!" or "?".
+std::string NameAsParsed(std::string_view tagName)
+{
+    std::string name(tagName);
+    name.erase(std::remove(name.begin(), name.end(), '<'), name.end());
+    name.erase(0, name.find_first_not_of("!?"));
+    return name;
+}
+
+// Whether the XML parser read the tag as the one element it is.
+bool IsOneElementNamed(const TreeNode& element, std::string_view tagName)
+{
+    return element.Tag() == NameAsParsed(tagName) && !element.HasContent() && !element.IsCdata() &&
+           !element.FirstChild();
+}
+
+// Tag and attribute names, and references in attribute values, as XML
+// needs them; the common case, an element that is fine, costs no allocation.
+void RepairElement(TreeNode& element, XmlRepair::Encoding encoding)
+{
+    if (!XmlRepair::IsName(element.Tag())) {
+        std::string tag(element.Tag());
+        XmlRepair::RepairName(tag, encoding);
+        element.SetTag(tag);
+    }
+    const AttributeSet* attributes = element.Attributes();
+    if (!attributes || std::all_of(attributes->begin(), attributes->end(), [](const AttributeSet::Entry& a) {
+            return XmlRepair::IsName(a.name) && XmlRepair::HasOnlyGoodReferences(a.value);
+        }))
+        return;
+    AttributeSet repaired;
+    std::string name;
+    std::string value;
+    for (const AttributeSet::Entry& a : *attributes) {
+        name.assign(a.name);
+        XmlRepair::RepairName(name, encoding);
+        value.assign(a.value);
+        XmlRepair::RepairReferences(value);
+        repaired.Append(name, value);
+    }
+    // Two names may have become one: the last value wins, as for any repeated attribute.
+    repaired.KeepLastOfEachName();
+    element.MutableAttributes() = std::move(repaired);
+}
+
+} // namespace
+
+HtmlParse::HtmlParse() : cleanedBuffer_(std::make_unique<StringBuffer>()) {}
+HtmlParse::~HtmlParse() = default;
+
+TreeNodePtr HtmlParse::Convert(std::string_view text, int codePage, LogBase& log)
+{
+    if (text.size() > kMaxHtmlBytes) {
+        log.LogError("HTML text too large");
+        log.LogDataLong("size", static_cast<int64_t>(text.size()));
+        log.LogDataLong("maxSize", static_cast<int64_t>(kMaxHtmlBytes));
+        return nullptr;
+    }
+    Reset(text, codePage == EncodingConvert::kUsAscii ? EncodingConvert::kLatin1 : codePage);
+    Run();
+    EscapeForeignReferences(*root_);
+    // Nothing of the page is held once its tree is built.
+    current_ = nullptr;
+    text_ = {};
+    scan_.reset();
+    repaired_ = std::string();
+    return std::move(root_);
+}
+
+void HtmlParse::Reset(std::string_view text, int codePage)
+{
+    utf8_ = codePage == EncodingConvert::kUtf8;
+    const XmlRepair::Encoding encoding = utf8_ ? XmlRepair::Encoding::Utf8 : XmlRepair::Encoding::Ansi;
+    repaired_.clear();
+    text_ = XmlRepair::RepairText(text, encoding, repaired_) ? std::string_view(repaired_) : text;
+    pos_ = 0;
+    scan_ = std::make_unique<HtmlScan>(text_);
+    entities_ = std::make_unique<HtmlEntities>(codePage);
+    root_ = TreeNode::CreateRoot("root");
+    current_ = root_.get();
+    openKinds_.clear();
+    tableKinds_.clear();
+    formEndNoted_ = awaitingRow_ = false;
+    pOpen_ = optionOpen_ = definitionOpen_ = liOpen_ = false;
+    keepRaw_ = script_ = scriptJustOpened_ = false;
+}
+
+void HtmlParse::Run()
+{
+    // Text before the first markup is not part of any element.
+    pos_ = scan_->NextMarkup(0);
+    if (pos_ == text_.size()) {
+        pos_ = 0;
+        ReadTextAfterMarkup();
+        return;
+    }
+    while (pos_ < text_.size() && ReadMarkup())
+        ReadTextAfterMarkup();
+}
+
+// Reads the markup at pos_; false when the page ends inside a tag.
+bool HtmlParse::ReadMarkup()
+{
+    scriptJustOpened_ = false;
+    const std::string_view rest = text_.substr(pos_);
+    if (MarkupScan::StartsWithNoCase(rest, kDoctype)) {
+        ReadDoctype();
+        return true;
+    }
+    if (rest.starts_with("<!")) {
+        ReadComment();
+        return true;
+    }
+    const size_t end = scan_->TagEnd(pos_);
+    if (end == npos) {
+        pos_ = text_.size();
+        return false;
+    }
+    const std::string_view tag = text_.substr(pos_, end + 1 - pos_);
+    pos_ = end + 1;
+    HandleTag(tag);
+    return true;
+}
+
+// A "doctype" child: the declaration without "<!DOCTYPE" (in this case
+// only) and without any ">".
+void HtmlParse::ReadDoctype()
+{
+    const size_t gt = scan_->Gt(pos_);
+    const size_t end = gt == npos ? text_.size() : gt + 1;
+    std::string text(text_.substr(pos_, end - pos_));
+    pos_ = end;
+    RemoveAll(text, kDoctype);
+    RemoveAll(text, ">");
+    AddMarkupChild("doctype", text);
+}
+
+// A "comment" child: the comment without its "<!--" (or "<!") and any "-->".
+// "<!--" runs to the first "-->" (the one in "<!-->" too) or, without one,
+// to the next ">"; any other "<!" runs to the next ">", so that a stray
+// "<![endif]>" cannot swallow the page up to a later comment.
+void HtmlParse::ReadComment()
+{
+    const bool dashed = text_.compare(pos_, kCommentOpen.size(), kCommentOpen) == 0;
+    size_t end = npos;
+    if (dashed) {
+        const size_t close = scan_->CommentEnd(pos_ + 2);
+        if (close != npos)
+            end = close + kCommentClose.size();
+    }
+    if (end == npos) {
+        const size_t gt = scan_->Gt(pos_ + 2);
+        end = gt == npos ? text_.size() : gt + 1;
+    }
+    std::string text(text_.substr(pos_, end - pos_));
+    pos_ = end;
+    text.erase(0, dashed ? kCommentOpen.size() : 2);
+    RemoveAll(text, kCommentClose);
+    AddMarkupChild("comment", text);
+}
+
+// The text, trimmed, in a new child of the current element; CDATA when it
+// holds a line break or an "&".
+void HtmlParse::AddMarkupChild(std::string_view tag, std::string_view text)
+{
+    const std::string_view trimmed = MarkupScan::Trim(text);
+    TreeNode* node = current_->AppendNewChild(tag);
+    node->SetContent(trimmed);
+    node->SetCdata(trimmed.find_first_of("\n&") != npos);
+}
+
+// The character data after a markup item, up to the next markup (in script
+// mode, up to the end of the script).
+void HtmlParse::ReadTextAfterMarkup()
+{
+    while (pos_ < text_.size() && MarkupScan::IsSpace(text_[pos_]))
+        ++pos_;
+    if (pos_ >= text_.size())
+        return;
+    if (script_) {
+        const size_t end = scan_->ScriptEnd(pos_);
+        const std::string_view code = text_.substr(pos_, end - pos_);
+        pos_ = end;
+        if (code.empty())
+            return;
+        if (scriptJustOpened_ && code[0] == '<') {
+            // Code wrapped in "<!--" and the like goes whole into the script element.
+            current_->AppendContent(code, TreeNode::Join::WithSpace);
+            current_->SetCdata(true);
+            return;
+        }
+        AddRun(code);
+        return;
+    }
+    const size_t end = scan_->NextMarkup(pos_);
+    const std::string_view run = text_.substr(pos_, end - pos_);
+    pos_ = end;
+    if (!run.empty())
+        AddRun(run);
+}
+
+// A run joins the current element's last child when that is a "text"
+// element; otherwise it starts a new one.
+void HtmlParse::AddRun(std::string_view run)
+{
+    TreeNode* last = current_->LastChild();
+    if (last && last->Tag() == "text") {
+        if (last->IsCdata()) {
+            last->AppendContent(run, TreeNode::Join::WithSpace);
+            return;
+        }
+        decoded_.clear();
+        if (entities_->AppendDecoded(run, decoded_) == HtmlEntities::Run::NeedsCdata)
+            last->SetCdata(true);
+        last->AppendContent(decoded_, TreeNode::Join::WithSpace);
+        return;
+    }
+    TreeNode* node = current_->AppendNewChild("text");
+    if (keepRaw_ || script_) {
+        node->SetContent(run);
+        node->SetCdata(true);
+        return;
+    }
+    decoded_.clear();
+    node->SetCdata(entities_->AppendDecoded(run, decoded_) == HtmlEntities::Run::NeedsCdata);
+    node->SetContent(decoded_);
+}
+
+void HtmlParse::HandleTag(std::string_view text)
+{
+    Tag tag;
+    if (!ReadTag(text, tag))
+        return;
+    if (tag.isEnd && tag.kind == HtmlTagKind::Table && tableKinds_.empty())
+        return;   // no table to close
+    if (!HtmlTagTable::Has(tag.kind, kHtmlUntracked) && !TrackOpenElements(tag))
+        return;
+    TrackTables(tag);
+    CloseImplied(tag);
+    SetModes(tag);
+    if (HtmlTagTable::IsDropped(tag.kind))
+        return;
+    if (tag.isEnd)
+        CloseByEndTag(tag);
+    else
+        AddElement(tag);
+}
+
+// Name and form of the tag; a start tag is also cleaned into cleaned_ with
+// its name in lower case. False for a tag without a name ("</>").
+bool HtmlParse::ReadTag(std::string_view text, Tag& tag)
+{
+    tag.text = text;
+    size_t i = 1;
+    while (i < text.size() && MarkupScan::IsSpace(text[i]))
+        ++i;
+    tag.isEnd = i < text.size() && text[i] == '/';
+    if (tag.isEnd) {
+        ++i;
+        while (i < text.size() && MarkupScan::IsSpace(text[i]))
+            ++i;
+    }
+    const size_t nameStart = i;
+    while (i < text.size() && !MarkupScan::IsSpace(text[i]) && text[i] != '/' && text[i] != '>')
+        ++i;
+    if (i == nameStart)
+        return false;
+    tag.name.assign(text.substr(nameStart, i - nameStart));
+    for (char& c : tag.name)
+        c = MarkupScan::LowerAscii(c);
+    tag.kind = HtmlTagTable::Lookup(tag.name);
+    if (tag.isEnd)
+        return true;
+
+    HtmlHelp::CleanTag(text, *cleanedBuffer_);
+    cleaned_.assign(cleanedBuffer_->GetString(), static_cast<size_t>(cleanedBuffer_->GetLength()));
+    // CleanTag copies the name from the same place, so it sits right after the "<".
+    if (cleaned_.size() > tag.name.size())
+        cleaned_.replace(1, tag.name.size(), tag.name);
+    tag.selfClosing = cleaned_.ends_with("/>");
+    return true;
+}
+
+// The open-element stack. False when the tag has no further effect.
+bool HtmlParse::TrackOpenElements(const Tag& tag)
+{
+    if (!tag.isEnd) {
+        if (tag.selfClosing)
+            return true;
+        if (tag.kind == HtmlTagKind::Td && !openKinds_.empty() && openKinds_.back() == HtmlTagKind::Td)
+            openKinds_.pop_back();
+        openKinds_.push_back(tag.kind);
+        return true;
+    }
+    while (true) {
+        const HtmlTagKind top = openKinds_.empty() ? HtmlTagKind::Unknown : openKinds_.back();
+        if (!openKinds_.empty() && top == tag.kind) {
+            openKinds_.pop_back();
+            return true;
+        }
+        if (!openKinds_.empty() && top == HtmlTagKind::Nobr) {
+            openKinds_.pop_back();
+            MoveUp();
+            return false;
+        }
+        if (!openKinds_.empty() && top == HtmlTagKind::Form) {
+            openKinds_.pop_back();
+            if (!formEndNoted_)
+                return true;
+            // The "</form>" noted earlier closes the form now.
+            MoveUp();
+            formEndNoted_ = false;
+            continue;
+        }
+        if (tag.kind == HtmlTagKind::Form) {
+            formEndNoted_ = true;
+            return false;
+        }
+        if (!openKinds_.empty())
+            openKinds_.pop_back();
+        return true;
+    }
+}
+
+// The table-structure stack: a td in a table without a row gets one, and a
+// td or tr after an open one of its kind closes that one.
+void HtmlParse::TrackTables(const Tag& tag)
+{
+    const HtmlTagKind kind = tag.kind;
+    if (kind != HtmlTagKind::Table && kind != HtmlTagKind::Tr && kind != HtmlTagKind::Td)
+        return;
+    if (tag.isEnd) {
+        if (!tableKinds_.empty())
+            tableKinds_.pop_back();
+        return;
+    }
+    if (tag.selfClosing)
+        return;
+    if (kind == HtmlTagKind::Td && awaitingRow_) {
+        current_ = current_->AppendNewChild("tr");
+        openKinds_.push_back(HtmlTagKind::Tr);
+    }
+    awaitingRow_ = kind == HtmlTagKind::Table;
+    if (kind != HtmlTagKind::Table && !tableKinds_.empty() && tableKinds_.back() == kind)
+        MoveUp();
+    else
+        tableKinds_.push_back(kind);
+}
+
+// The end tags that HTML lets a page leave out.
+void HtmlParse::CloseImplied(const Tag& tag)
+{
+    const HtmlTagKind kind = tag.kind;
+    auto close = [this](bool& mark) {
+        MoveUp();
+        mark = false;
+    };
+    const bool isDefinition = kind == HtmlTagKind::Dd || kind == HtmlTagKind::Dt;
+    if (!tag.isEnd && !tag.selfClosing) {
+        if (pOpen_ && HtmlTagTable::Has(kind, kHtmlBlock))
+            close(pOpen_);
+        if (optionOpen_ && kind == HtmlTagKind::Option)
+            close(optionOpen_);
+        if (definitionOpen_ && isDefinition)
+            close(definitionOpen_);
+        if (liOpen_ && kind == HtmlTagKind::Li)
+            close(liOpen_);
+        pOpen_ = pOpen_ || kind == HtmlTagKind::P;
+        optionOpen_ = optionOpen_ || kind == HtmlTagKind::Option;
+        definitionOpen_ = definitionOpen_ || isDefinition;
+        liOpen_ = liOpen_ || kind == HtmlTagKind::Li;
+        return;
+    }
+    if (tag.isEnd) {
+        if (optionOpen_ && kind == HtmlTagKind::Select)
+            close(optionOpen_);
+        if (definitionOpen_ && kind == HtmlTagKind::Dl)
+            close(definitionOpen_);
+        if (liOpen_ && (kind == HtmlTagKind::Ul || kind == HtmlTagKind::Td))
+            close(liOpen_);
+    }
+    // An end or self-closing tag of a marked kind clears its own mark.
+    pOpen_ = pOpen_ && kind != HtmlTagKind::P;
+    optionOpen_ = optionOpen_ && kind != HtmlTagKind::Option;
+    definitionOpen_ = definitionOpen_ && !isDefinition;
+    liOpen_ = liOpen_ && kind != HtmlTagKind::Li;
+}
+
+void HtmlParse::SetModes(const Tag& tag)
+{
+    if (tag.selfClosing)
+        return;
+    if (tag.kind == HtmlTagKind::Pre)
+        keepRaw_ = !tag.isEnd;
+    else if (tag.kind == HtmlTagKind::Script)
+        script_ = !tag.isEnd;
+}
+
+// An end tag of a container closes the current element; body, table, tr,
+// td and html only close an element of their own name.
+void HtmlParse::CloseByEndTag(const Tag& tag)
+{
+    if (!HtmlTagTable::IsContainer(tag.kind))
+        return;
+    if (HtmlTagTable::Has(tag.kind, kHtmlClosesByName) && current_->Tag() != tag.name)
+        return;
+    MoveUp();
+}
+
+// The tag, cleaned, is read by the XML parser as a small document of its
+// own (a repeated attribute keeping its last value); the element joins the
+// current one and, for a container's start tag, becomes the current one.
+void HtmlParse::AddElement(const Tag& tag)
+{
+    if (!cleaned_.ends_with(">"))
+        cleaned_.push_back('>');   // CleanTag stops without one after its attribute limit
+    if (!tag.selfClosing) {
+        cleaned_.append("</");
+        cleaned_.append(tag.name);
+        cleaned_.push_back('>');
+    }
+    LogNull quiet;   // "<?php ...>" and the like hold no element; that is no error here
+    XmlParser::Options options;
+    options.duplicates = XmlParser::DuplicateAttributes::KeepLast;
+    TreeNodePtr element = XmlParser::Parse(cleaned_, options, quiet);
+    if (!element)
+        return;
+    if (!IsOneElementNamed(*element, tag.name)) {
+        // Markup inside the tag's name ("<td<!--x'>...'>") made the parser
+        // read other elements or text: the tag keeps only its name.
+        const std::string name = NameAsParsed(tag.name);
+        if (name.empty())
+            return;
+        element = TreeNode::CreateRoot(name);
+    }
+    RepairElement(*element, utf8_ ? XmlRepair::Encoding::Utf8 : XmlRepair::Encoding::Ansi);
+    TreeNode* added = element.get();
+    if (!current_->AppendChild(element))
+        return;
+    if (HtmlTagTable::IsContainer(tag.kind) && !tag.selfClosing) {
+        current_ = added;
+        scriptJustOpened_ = tag.kind == HtmlTagKind::Script;
+    }
+}
+
+// Never above the root: stray end tags at the top level change nothing.
+void HtmlParse::MoveUp()
+{
+    if (current_ != root_.get() && current_->Parent())
+        current_ = current_->Parent();
+}
+
+// The writer keeps "&name;" as written for a long list of HTML names, but
+// only XML's own five mean anything to an XML parser: any other such
+// reference left in ordinary content gets its "&" written as "&amp;", so it
+// reads back as the same text.
+void HtmlParse::EscapeForeignReferences(TreeNode& root)
+{
+    std::string fixed;
+    ForEachNode(root, [&fixed](TreeNode& n) {
+        const std::string_view content = n.Content();
+        if (n.IsCdata() || content.find('&') == npos)
+            return;
+        fixed.clear();
+        size_t done = 0;
+        for (size_t amp = content.find('&'); amp != npos; amp = content.find('&', amp + 1)) {
+            const size_t length = XmlEntities::ReferenceLength(content.substr(amp));
+            if (length <= 2 || IsXmlOwnReference(content.substr(amp + 1, length - 2)))
+                continue;
+            fixed.append(content.substr(done, amp + 1 - done));
+            fixed.append("amp;");
+            done = amp + 1;
+        }
+        if (done > 0) {
+            fixed.append(content.substr(done));
+            n.SetContent(fixed);
+        }
+    });
+}
+
+} // namespace plentor

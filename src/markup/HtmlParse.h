@@ -1,0 +1,103 @@
+#pragma once
+
+#include "markup/HtmlEntities.h"
+#include "markup/HtmlTagTable.h"
+#include "markup/TreeNode.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plentor {
+
+class HtmlScan;
+class LogBase;
+class StringBuffer;
+
+// Builds an XML tree from an HTML page, however malformed, in one left to
+// right pass. Every run of character data becomes an element "text"; the
+// optional end tags of p, li, dd, dt, option, td and tr are supplied, a td
+// directly in a table gets its tr, stray end tags are ignored or close one
+// level, inline formatting tags (the tag table's dropped kinds) vanish and
+// unknown tags are kept as childless elements. The open elements are
+// followed through parent pointers and two small stacks of kinds, so the
+// nesting depth of a page costs no call stack, and the searches (HtmlScan)
+// either consume what they scan or remember their answers, so the work grows
+// linearly with the page.
+class HtmlParse {
+public:
+    // The XML text of a page can be ten times its size (an empty comment
+    // "<!>" becomes a 26-byte element) and must fit a StringBuffer.
+    static constexpr size_t kMaxHtmlBytes = 200u * 1024 * 1024;
+
+    HtmlParse();
+    ~HtmlParse();
+    HtmlParse(const HtmlParse&) = delete;
+    HtmlParse& operator=(const HtmlParse&) = delete;
+
+    // The tree of the page under a fresh root element "root". codePage is
+    // 65001 for UTF-8 text, otherwise the process's ANSI code page (20127
+    // is taken as 28591); decoded character references are written in it.
+    // Null, with a log line, only when the page exceeds kMaxHtmlBytes.
+    TreeNodePtr Convert(std::string_view text, int codePage, LogBase& log);
+
+private:
+    // What ReadTag learns from a tag's text.
+    struct Tag {
+        std::string_view text;   // from "<" to ">"
+        std::string name;        // lower case
+        HtmlTagKind kind = HtmlTagKind::Unknown;
+        bool isEnd = false;      // "</name"
+        bool selfClosing = false;
+    };
+
+    void Reset(std::string_view text, int codePage);
+    void Run();
+    bool ReadMarkup();
+    void ReadDoctype();
+    void ReadComment();
+    void AddMarkupChild(std::string_view tag, std::string_view text);
+    void ReadTextAfterMarkup();
+    void AddRun(std::string_view run);
+
+    void HandleTag(std::string_view text);
+    bool ReadTag(std::string_view text, Tag& tag);
+    bool TrackOpenElements(const Tag& tag);
+    void TrackTables(const Tag& tag);
+    void CloseImplied(const Tag& tag);
+    void SetModes(const Tag& tag);
+    void CloseByEndTag(const Tag& tag);
+    void AddElement(const Tag& tag);
+    void MoveUp();
+
+    static void EscapeForeignReferences(TreeNode& root);
+
+    std::string_view text_;
+    size_t pos_ = 0;
+    std::string repaired_;                      // the page with bytes XML cannot hold replaced
+    std::unique_ptr<HtmlScan> scan_;
+    std::unique_ptr<HtmlEntities> entities_;
+    bool utf8_ = true;
+
+    TreeNodePtr root_;
+    TreeNode* current_ = nullptr;               // the element that receives new children
+    std::vector<HtmlTagKind> openKinds_;        // open-element stack
+    std::vector<HtmlTagKind> tableKinds_;       // table, tr and td
+    bool formEndNoted_ = false;                 // an unmatched "</form>" was seen
+    bool awaitingRow_ = false;                  // a table started and no tr or td yet
+    bool pOpen_ = false;
+    bool optionOpen_ = false;
+    bool definitionOpen_ = false;               // dd or dt
+    bool liOpen_ = false;
+    bool keepRaw_ = false;                      // inside pre
+    bool script_ = false;                       // inside script
+    bool scriptJustOpened_ = false;             // the last markup was a script start tag
+
+    std::unique_ptr<StringBuffer> cleanedBuffer_;   // scratch: CleanTag's output
+    std::string cleaned_;                       // scratch: the tag as parsed to an element
+    std::string decoded_;                       // scratch: a text run after entity handling
+};
+
+} // namespace plentor

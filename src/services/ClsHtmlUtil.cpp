@@ -1,0 +1,63 @@
+#include "services/ClsHtmlUtil.h"
+
+#include "http/ZentrelUrl.h"
+#include "markup/Html.h"
+#include "services/ClsStringArray.h"
+#include "text/StringBuffer.h"
+
+#include <vector>
+
+namespace plentor {
+
+namespace {
+
+// A link that leads elsewhere than a web page ("mailto:", "javascript:",
+// "ftp:") never starts with these letters once it is absolute.
+constexpr const char* kWebScheme = "http";
+
+char LowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// prefix is lower case.
+bool StartsWithNoCase(const StringBuffer& text, const char* prefix)
+{
+    const char* s = text.GetString();
+    for (; *prefix != '\0'; ++prefix, ++s) {
+        if (LowerAscii(*s) != *prefix)
+            return false;
+    }
+    return true;
+}
+
+// The link as an absolute URL; the link itself when it cannot be combined.
+StringBuffer Absolute(const char* pageUrl, const StringBuffer& href)
+{
+    StringBuffer combined;
+    if (ZentrelUrl::CombineUrl(pageUrl, href.GetString(), combined))
+        return combined;
+    return href;
+}
+
+} // namespace
+
+void ClsHtmlUtil::ExtractPageLinks(const char* pageUrl, std::string_view html, ClsStringArray& list,
+                                   const char* siteDomain)
+{
+    if (siteDomain == nullptr || *siteDomain == '\0')
+        return;
+    Html page;
+    page.SetHtml(html);
+    std::vector<StringBuffer> hrefs;
+    page.GetLinks(hrefs);
+    for (const StringBuffer& href : hrefs) {
+        if (href.CharAt(0) == '#')
+            continue;
+        const StringBuffer link = Absolute(pageUrl != nullptr ? pageUrl : "", href);
+        if (StartsWithNoCase(link, kWebScheme) && link.ContainsNoCase(siteDomain))
+            list.Append(link.GetString());
+    }
+}
+
+} // namespace plentor
