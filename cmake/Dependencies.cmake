@@ -2,6 +2,8 @@
 # zlib comes from libz-mingw-w64-dev and libbz2 is compiled here from the
 # Debian source package that scripts/bootstrap unpacks (PLENTOR_BZIP2_SOURCE).
 if(CMAKE_CROSSCOMPILING AND MINGW)
+  # Static, so the programs and the module need no zlib1.dll beside them.
+  set(ZLIB_USE_STATIC_LIBS ON)
   find_package(ZLIB REQUIRED)
   set(PLENTOR_BZIP2_SOURCE "${CMAKE_SOURCE_DIR}/.deps/bzip2" CACHE PATH
       "Unpacked bzip2 source tree used for the mingw build")

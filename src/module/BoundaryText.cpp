@@ -77,6 +77,13 @@ void BoundaryText::ToAnsi(HostString text, StringBuffer& out)
     const std::u16string_view units = text.View();
     if (units.empty())
         return;
+    // Where the system converts, its rendering of what the page cannot hold
+    // (its own replacement or best-fit character) is what the host expects.
+    std::string system;
+    if (platform::SystemUtf16ToAnsi(units, system)) {
+        out.Append(system);
+        return;
+    }
     // Always behind a mark, so a mark the host's text begins with survives.
     std::string bytes(sizeof kUtf16LeMark + units.size() * 2, '\0');
     bytes[0] = static_cast<char>(kUtf16LeMark[0]);
@@ -106,7 +113,13 @@ XString BoundaryText::ToUnicode(HostString text)
     return value;
 }
 
-std::u16string BoundaryText::FromAnsi(const StringBuffer& text) { return Utf16FromBytes(AnsiCodePage(), text); }
+std::u16string BoundaryText::FromAnsi(const StringBuffer& text)
+{
+    std::u16string system;
+    if (platform::SystemAnsiToUtf16(std::string_view(text.GetString(), static_cast<size_t>(text.GetLength())), system))
+        return system;
+    return Utf16FromBytes(AnsiCodePage(), text);
+}
 
 std::u16string BoundaryText::FromUtf8(const StringBuffer& text)
 {

@@ -16,14 +16,16 @@ class XString;
 // conversions do.
 class BoundaryText {
 public:
-    // The host text in the active ANSI code page; a character that page
-    // cannot hold becomes "?".
+    // The host text in the active ANSI code page. Where the system converts
+    // (Windows), a character that page cannot hold is rendered as the system
+    // renders it; through the built-in tables it becomes "?".
     static void ToAnsi(HostString text, StringBuffer& out);
     static StringBuffer ToAnsi(HostString text);
     // The host text as a Unicode value (for the client that sends UTF-8).
     static XString ToUnicode(HostString text);
 
-    // Bytes in the active ANSI code page as UTF-16; a byte sequence the page
+    // Bytes in the active ANSI code page as UTF-16 (the system's conversion
+    // where there is one); through the tables a byte sequence the page
     // does not define becomes U+FFFD.
     static std::u16string FromAnsi(const StringBuffer& text);
     // UTF-8 bytes as UTF-16, with U+FFFD for malformed sequences.

@@ -23,4 +23,7 @@ int CodePageFromEnv(const char* name, int fallback)
 int ActiveAnsiCodePage() { return CodePageFromEnv("PLENTOR_ACP", 65001); }
 int OemCodePage() { return CodePageFromEnv("PLENTOR_OEMCP", 437); }
 
+bool SystemUtf16ToAnsi(std::u16string_view, std::string&) { return false; }
+bool SystemAnsiToUtf16(std::string_view, std::u16string&) { return false; }
+
 } // namespace plentor::platform
