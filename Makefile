@@ -3,7 +3,7 @@ SHELL := /bin/bash
 # needs: bootstrap, configure, build, run the suite.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all bootstrap build test sanitize mingw demo clean
+.PHONY: all bootstrap build test native-test wine-test sanitize mingw mingw64 demo clean
 
 all: build
 
@@ -16,7 +16,13 @@ build/default/CMakeCache.txt:
 build: build/default/CMakeCache.txt
 	cmake --build --preset default -j $(JOBS)
 
+# The native suite, then both Windows builds and the Windows run under Wine.
 test: bootstrap
+	$(MAKE) --no-print-directory native-test
+	$(MAKE) --no-print-directory mingw
+	$(MAKE) --no-print-directory wine-test
+
+native-test:
 	cmake --preset default
 	cmake --build --preset default -j $(JOBS)
 	ctest --preset default 2>&1 | tee build/default/ctest.log; \
@@ -33,6 +39,14 @@ mingw: bootstrap
 	cmake --preset mingw
 	cmake --build --preset mingw -j $(JOBS)
 
+mingw64: bootstrap
+	cmake --preset mingw64
+	cmake --build --preset mingw64 -j $(JOBS)
+
+# The 64-bit test suite and plentor.exe under 64-bit Wine.
+wine-test: mingw64
+	bash scripts/wine-tests build/mingw64
+
 demo: bootstrap
 	cmake --preset default
 	cmake --build --preset default -j $(JOBS)
@@ -46,6 +60,10 @@ demo: bootstrap
 	@./build/default/tools/plentor xml samples/bookmarks.xml
 	@echo '== one bookmark to each service, against the local emulator'
 	@bash tools/bookmark-emulator/demo.sh ./build/default/tools/plentor samples/pages
+	@echo '== Plentor.dll under Wine: register, save bookmarks from JScript and VBScript, unregister'
+	cmake --preset mingw64
+	cmake --build --preset mingw64 -j $(JOBS) --target plentor_com
+	@bash scripts/wine-session bash samples/windows/demo.sh build/mingw64
 
 clean:
 	rm -rf build
