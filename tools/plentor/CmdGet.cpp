@@ -2,6 +2,7 @@
 #include "Command.h"
 
 #include "http/HttpMan.h"
+#include "platform/CommandLine.h"
 #include "text/DataBuffer.h"
 #include "text/StringBuffer.h"
 #include "text/XString.h"
@@ -93,14 +94,14 @@ std::string ParseArgs(const std::vector<std::string>& args, GetOptions& options)
 void Configure(const GetOptions& options, HttpMan& http)
 {
     if (options.hasCookies) {
-        http.SetCookieDir(options.cookies.c_str());
+        http.SetCookieDir(platform::FileNameFromUtf8(options.cookies).c_str());
         http.SetSendCookies(true);
         http.SetSaveCookies(true);
     }
     if (options.hasLogin) {
         XString login, password;
-        login.SetAnsi(options.login.c_str());
-        password.SetAnsi(options.password.c_str());
+        login.SetUtf8(options.login.c_str());
+        password.SetUtf8(options.password.c_str());
         http.SetLogin(login);
         http.SetPassword(password);
     }

@@ -1,10 +1,10 @@
 // plentor html2xml: converts an HTML page to the library's XML form.
 #include "Command.h"
+#include "Input.h"
 
 #include "log/LogNull.h"
 #include "markup/ClsHtmlToXml.h"
 #include "markup/HtmlHelp.h"
-#include "platform/Files.h"
 #include "text/CharsetNames.h"
 #include "text/DataBuffer.h"
 #include "text/EncodingConvert.h"
@@ -15,11 +15,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#if defined(_WIN32)
-#include <fcntl.h>
-#include <io.h>
-#endif
 
 namespace plentor::cli {
 
@@ -45,40 +40,10 @@ const Command kHtml2xml = {
 
 const Command::Registrar kRegistrar(kHtml2xml);
 
-// Pages above the converter's limit are refused anyway; reading stops there.
-constexpr size_t kMaxPageBytes = HtmlParse::kMaxHtmlBytes + 1;
-
 int Fail(const std::string& message)
 {
     std::fprintf(stderr, "plentor html2xml: %s\n", message.c_str());
     return kExitFailure;
-}
-
-bool ReadStdin(std::string& bytes)
-{
-#if defined(_WIN32)
-    _setmode(_fileno(stdin), _O_BINARY);   // CR LF and ^Z are bytes of the page
-#endif
-    char block[65536];
-    size_t got;
-    while ((got = std::fread(block, 1, sizeof block, stdin)) > 0) {
-        bytes.append(block, got);
-        if (bytes.size() >= kMaxPageBytes)
-            break;
-    }
-    return !std::ferror(stdin);
-}
-
-bool ReadPage(const std::string& path, std::string& bytes, std::string& reason)
-{
-    std::vector<uint8_t> data;
-    platform::FileError error;
-    if (!platform::ReadWholeFileUpTo(path.c_str(), kMaxPageBytes, data, error)) {
-        reason = error.message;
-        return false;
-    }
-    bytes.assign(data.begin(), data.end());
-    return true;
 }
 
 // The converter reads UTF-8: a page declaring another charset is brought to
@@ -111,22 +76,19 @@ int RunHtml2xml(const std::vector<std::string>& args)
             return UsageError(kHtml2xml, "more than one FILE given");
         path = a;
     }
-    const bool fromStdin = path.empty() || path == "-";
-    const std::string source = fromStdin ? "standard input" : path;
-
-    std::string page;
+    // The converter refuses pages above its limit: reading stops there.
+    std::vector<uint8_t> bytes;
     std::string reason;
-    if (fromStdin ? !ReadStdin(page) : !ReadPage(path, page, reason))
-        return Fail("cannot read " + source + (reason.empty() ? "" : ": " + reason));
-    if (page.size() > HtmlParse::kMaxHtmlBytes)
-        return Fail(source + " is larger than " + std::to_string(HtmlParse::kMaxHtmlBytes) + " bytes");
+    if (!ReadInput(path, HtmlParse::kMaxHtmlBytes, bytes, reason))
+        return Fail("cannot read " + InputName(path) + (reason.empty() ? "" : ": " + reason));
+    std::string page(bytes.begin(), bytes.end());
     ToUtf8(page);
 
     ClsHtmlToXml converter;
     converter.SetHtml(page);
     StringBuffer xml;
     if (!converter.ToXml(xml))
-        return Fail("cannot convert " + source);
+        return Fail("cannot convert " + InputName(path));
     std::fwrite(xml.GetString(), 1, static_cast<size_t>(xml.GetLength()), stdout);
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return Fail("cannot write the XML");

@@ -3,6 +3,7 @@
 
 #include "log/LogEntry2.h"
 #include "log/Logger.h"
+#include "platform/CommandLine.h"
 #include "services/ClsStringArray.h"
 #include "text/StringBuffer.h"
 
@@ -35,7 +36,7 @@ const Command::Registrar kRegistrar(kLinks);
 bool LoadOne(ClsStringArray& list, const std::string& path)
 {
     Logger log;
-    if (list.LoadFromFile(path.c_str(), log))
+    if (list.LoadFromFile(platform::FileNameFromUtf8(path).c_str(), log))
         return true;
     const std::string* reason = log.Tree().Root().FindData("reason");
     std::fprintf(stderr, "plentor links: cannot read %s%s%s\n", path.c_str(), reason && !reason->empty() ? ": " : "",

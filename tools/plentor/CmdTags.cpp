@@ -1,9 +1,9 @@
 // plentor tags: suggests tags for an HTML page, as the Delicious object does.
 #include "Command.h"
+#include "Input.h"
 
 #include "log/LogNull.h"
 #include "markup/HtmlParse.h"
-#include "platform/Files.h"
 #include "services/KeywordExtractor.h"
 #include "services/StopWords.h"
 #include "services/WordList.h"
@@ -46,9 +46,6 @@ const Command kTags = {
 
 const Command::Registrar kRegistrar(kTags);
 
-// Pages above the converter's limit are refused; reading stops one byte past it.
-constexpr size_t kMaxPageBytes = HtmlParse::kMaxHtmlBytes + 1;
-
 // Tags the Delicious object asks for.
 constexpr int kTagCount = 10;
 
@@ -85,30 +82,6 @@ int Fail(const std::string& message)
     return kExitFailure;
 }
 
-bool ReadStandardInput(std::vector<uint8_t>& out)
-{
-    uint8_t chunk[65536];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) {
-        out.insert(out.end(), chunk, chunk + got);
-        if (out.size() >= kMaxPageBytes)
-            break;
-    }
-    return !std::ferror(stdin);
-}
-
-// Reads the page; on failure sets reason (possibly empty) and returns false.
-bool ReadPage(const std::string& file, std::vector<uint8_t>& bytes, std::string& reason)
-{
-    if (file.empty() || file == "-")
-        return ReadStandardInput(bytes);
-    platform::FileError err;
-    if (platform::ReadWholeFileUpTo(file.c_str(), kMaxPageBytes, bytes, err))
-        return true;
-    reason = err.message;
-    return false;
-}
-
 // The page in UTF-8: converted from codePage, or taken as it is for 0.
 std::string ToUtf8(const std::vector<uint8_t>& bytes, int codePage)
 {
@@ -137,14 +110,11 @@ int RunTags(const std::vector<std::string>& args)
         }
     }
 
-    const bool fromStdin = parsed.file.empty() || parsed.file == "-";
-    const std::string source = fromStdin ? "standard input" : parsed.file;
+    // Pages above the HTML converter's limit are refused: reading stops there.
     std::vector<uint8_t> bytes;
     std::string reason;
-    if (!ReadPage(parsed.file, bytes, reason))
-        return Fail("cannot read " + source + (reason.empty() ? "" : ": " + reason));
-    if (bytes.size() > HtmlParse::kMaxHtmlBytes)
-        return Fail(source + " is larger than " + std::to_string(HtmlParse::kMaxHtmlBytes) + " bytes");
+    if (!ReadInput(parsed.file, HtmlParse::kMaxHtmlBytes, bytes, reason))
+        return Fail("cannot read " + InputName(parsed.file) + (reason.empty() ? "" : ": " + reason));
     const std::string page = ToUtf8(bytes, codePage);
 
     WordList stopList;

@@ -1,12 +1,16 @@
 // plentor xml: loads an XML document and writes it back with the library's writer.
 #include "Command.h"
+#include "Input.h"
 
 #include "log/LogEntry2.h"
 #include "markup/ClsXml.h"
+#include "platform/CommandLine.h"
 #include "text/DataBuffer.h"
 
 #include <cstdio>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace plentor::cli {
 
@@ -33,18 +37,6 @@ const Command kXml = {
 
 const Command::Registrar kRegistrar(kXml);
 
-bool ReadStdin(std::string& bytes)
-{
-    char block[65536];
-    size_t got;
-    while ((got = std::fread(block, 1, sizeof block, stdin)) > 0) {
-        if (bytes.size() + got > ClsXml::kMaxFileBytes)
-            return false;
-        bytes.append(block, got);
-    }
-    return !std::ferror(stdin);
-}
-
 int Fail(const std::string& message)
 {
     std::fprintf(stderr, "plentor xml: %s\n", message.c_str());
@@ -65,23 +57,21 @@ int RunXml(const std::vector<std::string>& args)
         else
             path = a;
     }
-    const bool fromStdin = path.empty() || path == "-";
-    const std::string source = fromStdin ? "standard input" : path;
-
     ClsXml xml;
     bool loaded;
-    if (fromStdin) {
-        std::string bytes;
-        if (!ReadStdin(bytes))
-            return Fail("cannot read standard input");
+    if (IsStandardInput(path)) {
+        std::vector<uint8_t> bytes;
+        std::string reason;
+        if (!ReadStandardInput(ClsXml::kMaxFileBytes, bytes, reason))
+            return Fail("cannot read standard input: " + reason);
         loaded = xml.LoadXmlBytes(bytes.data(), bytes.size(), mode);
     } else {
-        loaded = xml.LoadXmlFile(path.c_str(), mode);
+        loaded = xml.LoadXmlFile(platform::FileNameFromUtf8(path).c_str(), mode);
         if (const std::string* reason = xml.Log().Tree().Root().FindData("reason"); !loaded && reason)
-            return Fail("cannot read " + source + (reason->empty() ? "" : ": " + *reason));
+            return Fail("cannot read " + path + (reason->empty() ? "" : ": " + *reason));
     }
     if (!loaded)
-        return Fail("no XML element in " + source);
+        return Fail("no XML element in " + InputName(path));
 
     DataBuffer out;
     if (!xml.GetXmlBytes(out))

@@ -1,6 +1,9 @@
 // plentor: command-line access to the library's operations.
 #include "Command.h"
 
+#include "platform/CommandLine.h"
+#include "platform/StandardStreams.h"
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -29,11 +32,19 @@ void PrintCommandHelp(const Command& c)
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
+    // Commands read and write bytes: page bodies, converted text, XML. On
+    // Windows text mode would add CR before every LF written and drop it
+    // from every CR LF read, so the output is the same bytes everywhere.
+    // Messages on stderr keep the platform's line ends.
+    plentor::platform::SetBinaryMode(stdin);
+    plentor::platform::SetBinaryMode(stdout);
+    std::vector<std::string> args = plentor::platform::Utf8Arguments(argc, argv);
+    if (args.empty()) {
         PrintOverview(stderr);
         return plentor::cli::kExitUsage;
     }
-    std::string name = argv[1];
+    const std::string name = args.front();
+    args.erase(args.begin());
     if (name == "--help" || name == "-h" || name == "help") {
         PrintOverview(stdout);
         return plentor::cli::kExitOk;
@@ -44,7 +55,6 @@ int main(int argc, char** argv)
                      name.c_str());
         return plentor::cli::kExitUsage;
     }
-    std::vector<std::string> args(argv + 2, argv + argc);
     for (const std::string& a : args) {
         if (a == "--help" || a == "-h") {
             PrintCommandHelp(*command);

@@ -1,5 +1,15 @@
 // Stand-in for the Windows URL combination: RFC 3986 reference resolution
 // followed by the escaping that the system function applies by default.
+// Where the system departs from RFC 3986 the stand-in departs with it:
+//  - a reference without a path (empty, or only a query) replaces the last
+//    segment of the base path like a relative path does: "?y" against
+//    http://a/b/c/d;p?q gives http://a/b/c/?y, "" gives http://a/b/c/;
+//  - a reference that starts with a drive letter ("c:", one letter) names a
+//    local file: file:///c:...;
+//  - a path whose first segment after the host is "." or ".." keeps all its
+//    dot segments (http://a/./g stays as it is);
+//  - tab, CR and LF are dropped wherever they are, and control characters
+//    and spaces at either end of the URL are trimmed.
 #include "platform/UrlCombine.h"
 
 #include <cstddef>
@@ -36,12 +46,35 @@ struct Reference {
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsSchemeChar(char c) { return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '+' || c == '-' || c == '.'; }
+bool IsControlOrSpace(char c) { return static_cast<unsigned char>(c) <= 0x20; }
+
+// "c:" and the like: a single letter before the colon is a drive, not a scheme.
+bool IsDriveSpec(std::string_view s) { return s.size() >= 2 && IsAsciiLetter(s[0]) && s[1] == ':'; }
+
+enum class Trim { End, BothEnds };
+
+// The text without tab, CR and LF, and without control characters and
+// spaces at its end (and its start, for BothEnds).
+std::string Cleaned(const char* text, Trim trim)
+{
+    std::string_view in(text);
+    while (trim == Trim::BothEnds && !in.empty() && IsControlOrSpace(in.front()))
+        in.remove_prefix(1);
+    while (!in.empty() && IsControlOrSpace(in.back()))
+        in.remove_suffix(1);
+    std::string out;
+    out.reserve(in.size());
+    for (char c : in) {
+        if (c != '\t' && c != '\r' && c != '\n')
+            out += c;
+    }
+    return out;
+}
 
 // Browsers read a backslash in the path as a slash; the query and fragment
 // keep theirs (they are escaped later).
-std::string SlashesInPath(const char* text)
+std::string SlashesInPath(std::string s)
 {
-    std::string s(text);
     for (char& c : s) {
         if (c == '?' || c == '#')
             break;
@@ -137,6 +170,41 @@ std::string RemoveDotSegments(std::string_view in)
     return out;
 }
 
+bool StartsWithDotSegment(std::string_view path)
+{
+    return path == "/." || path == "/.." || path.substr(0, 3) == "/./" || path.substr(0, 4) == "/../";
+}
+
+// The dot segments of a path below a host resolved as the system does it:
+// as RFC 3986 says, except that a path whose first segment is "." or ".."
+// is left as it is. In a file URL a drive letter is the root that ".." does
+// not climb above.
+std::string NormalizeHostPath(std::string_view path, bool fileScheme)
+{
+    std::string out;
+    if (fileScheme && path.size() >= 3 && path[0] == '/' && IsDriveSpec(path.substr(1))) {
+        out.assign(path.substr(0, 3));
+        path.remove_prefix(3);
+    }
+    if (StartsWithDotSegment(path) || (!path.empty() && path[0] != '/'))
+        out.append(path);
+    else
+        out.append(RemoveDotSegments(path));
+    return out;
+}
+
+bool IsFileScheme(std::string_view scheme)
+{
+    constexpr std::string_view kFile = "file";
+    if (scheme.size() != kFile.size())
+        return false;
+    for (size_t i = 0; i < kFile.size(); ++i) {
+        if ((scheme[i] | 0x20) != kFile[i])
+            return false;
+    }
+    return true;
+}
+
 // RFC 3986 section 5.2.3.
 std::string Merge(const Reference& base, std::string_view relativePath)
 {
@@ -151,39 +219,49 @@ std::string Merge(const Reference& base, std::string_view relativePath)
     return merged;
 }
 
-// RFC 3986 section 5.2.2 (strict: a scheme in the reference is always taken).
+// A reference without scheme and authority (RFC 3986 section 5.2.2), with
+// the system's reading of one without a path: only a fragment keeps the
+// base path and query; anything else (an empty reference, a query) goes to
+// the base path's last "/" like a relative path.
+void ResolveOnBasePath(const Reference& base, const Reference& rel, Reference& t, std::string& pathStore)
+{
+    t.authority = base.authority;
+    t.hasAuthority = base.hasAuthority;
+    if (rel.path.empty() && !rel.hasQuery && rel.hasFragment) {
+        pathStore = std::string(base.path);
+        t.query = base.query;
+        t.hasQuery = base.hasQuery;
+        return;
+    }
+    pathStore = !rel.path.empty() && rel.path[0] == '/' ? std::string(rel.path) : Merge(base, rel.path);
+    t.query = rel.query;
+    t.hasQuery = rel.hasQuery;
+}
+
+// RFC 3986 section 5.2.2 (strict: a scheme in the reference is always
+// taken), then the dot segments of the target path.
 Reference Resolve(const Reference& base, const Reference& rel, std::string& pathStore)
 {
     Reference t;
-    t.fragment = rel.fragment;
-    t.hasFragment = rel.hasFragment;
     if (rel.hasScheme) {
         t = rel;
-        pathStore = RemoveDotSegments(rel.path);
-        t.path = pathStore;
-        return t;
-    }
-    t.scheme = base.scheme;
-    t.hasScheme = true;
-    if (rel.hasAuthority) {
-        t.authority = rel.authority;
-        t.hasAuthority = true;
-        pathStore = RemoveDotSegments(rel.path);
-        t.query = rel.query;
-        t.hasQuery = rel.hasQuery;
+        pathStore = std::string(rel.path);
     } else {
-        t.authority = base.authority;
-        t.hasAuthority = base.hasAuthority;
-        if (rel.path.empty()) {
-            pathStore = std::string(base.path);
-            t.query = rel.hasQuery ? rel.query : base.query;
-            t.hasQuery = rel.hasQuery || base.hasQuery;
-        } else {
-            pathStore = RemoveDotSegments(rel.path[0] == '/' ? std::string(rel.path) : Merge(base, rel.path));
+        t.scheme = base.scheme;
+        t.hasScheme = true;
+        t.fragment = rel.fragment;
+        t.hasFragment = rel.hasFragment;
+        if (rel.hasAuthority) {
+            t.authority = rel.authority;
+            t.hasAuthority = true;
+            pathStore = std::string(rel.path);
             t.query = rel.query;
             t.hasQuery = rel.hasQuery;
+        } else {
+            ResolveOnBasePath(base, rel, t, pathStore);
         }
     }
+    pathStore = t.hasAuthority ? NormalizeHostPath(pathStore, IsFileScheme(t.scheme)) : RemoveDotSegments(pathStore);
     t.path = pathStore;
     return t;
 }
@@ -192,7 +270,7 @@ Reference Resolve(const Reference& base, const Reference& rel, std::string& path
 // appear in a URL unescaped.
 bool IsUnsafe(unsigned char c)
 {
-    return c <= 0x20 || c >= 0x7F || std::strchr("\"<>\\^`{|}", c) != nullptr;
+    return c <= 0x20 || c >= 0x7F || std::strchr("\"<>\\^`{|}[]", c) != nullptr;
 }
 
 void AppendEscaped(std::string& out, std::string_view text)
@@ -242,8 +320,11 @@ bool CombineUrl(const char* base, const char* relative, std::string& out)
         return false;
     if (std::strlen(base) > kMaxInputLength || std::strlen(relative) > kMaxInputLength)
         return false;
-    std::string baseText = SlashesInPath(base);
-    std::string relativeText = SlashesInPath(relative);
+    std::string baseText = SlashesInPath(Cleaned(base, Trim::BothEnds));
+    std::string relativeText = Cleaned(relative, Trim::End);
+    if (IsDriveSpec(relativeText))
+        relativeText.insert(0, "file:///");
+    relativeText = SlashesInPath(std::move(relativeText));
     Reference b = Split(baseText);
     if (!b.hasScheme)
         return false;   // nothing absolute to resolve against
