@@ -5,27 +5,17 @@
 # made here), the client program for what scripts cannot see, and
 # unregistration. Runs inside a Wine prefix session:
 #   scripts/wine-session bash tests/module/win32/com-tests.sh BUILD_DIR
-# Exit status: the number of failed checks (0 = all passed), capped at 100.
+# Exit status 0 only when every check passed.
 set -u
 top=$(cd "$(dirname "$0")/../../.." && pwd)
 build=$(cd "${1:?usage: com-tests.sh BUILD_DIR}" && pwd)
 here="$top/tests/module/win32"
 wine="$top/scripts/wine"
 dll="$build/src/module/win32/Plentor.dll"
-failures=0
-start_tries=100   # x 0.1 s
+# The command-line scripts' library: work directory, servers, checks.
+. "$top/tests/tools/lib.sh" "$build/tools/plentor.exe" "$top/tests/data" "$wine"
 
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
-
-work=$(mktemp -d)
-emulator_pid= nginx_pid=
-cleanup() {
-    [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null && wait "$nginx_pid" 2>/dev/null
-    [ -n "$emulator_pid" ] && kill "$emulator_pid" 2>/dev/null && wait "$emulator_pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
+pass() { checks=$((checks + 1)); echo "ok: $*"; }
 
 # Windows form of a Unix path (Wine shows the Unix root as drive Z:).
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
@@ -33,17 +23,8 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 [ -f "$dll" ] || { echo "com-tests: $dll is missing (make mingw64)"; exit 1; }
 
 # --- the emulator, and nginx in front of it for HTTPS
-python3 "$top/tools/bookmark-emulator/bookmark-emulator.py" --port 0 --journal "$work/journal" \
-    --pages "$top/samples/pages" >"$work/port" 2>"$work/emulator.err" &
-emulator_pid=$!
-port=
-for _ in $(seq "$start_tries"); do
-    port=$(head -n 1 "$work/port" 2>/dev/null)
-    [ -n "$port" ] && break
-    sleep 0.1
-done
-[ -n "$port" ] || { echo "com-tests: the emulator did not start: $(cat "$work/emulator.err")"; exit 1; }
-base="http://127.0.0.1:$port"
+start_emulator "$top/samples/pages"
+base=$EMULATOR_BASE
 
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Plentor Test CA" \
     -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" \
@@ -54,7 +35,7 @@ printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\nextendedKeyUsage=serverAuth\n
 openssl x509 -req -in "$work/server.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key" -CAcreateserial -days 2 \
     -extfile "$work/server.ext" -out "$work/server.pem" 2>>"$work/openssl.log" ||
     { echo "com-tests: openssl failed: $(cat "$work/openssl.log")"; exit 1; }
-https_port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+https_port=$(free_port)
 mkdir -p "$work/nginx/logs"
 cat >"$work/nginx/nginx.conf" <<CONF
 worker_processes 1;
@@ -78,13 +59,16 @@ http {
 CONF
 nginx=$(command -v nginx || echo /usr/sbin/nginx)
 "$nginx" -p "$work/nginx" -c "$work/nginx/nginx.conf" 2>"$work/nginx/start.err" &
-nginx_pid=$!
-for _ in $(seq "$start_tries"); do
-    (exec 3<>"/dev/tcp/127.0.0.1/$https_port") 2>/dev/null && break
+server_pids+=($!)
+for _ in $(seq "$SERVER_WAIT_TICKS"); do
+    accepts "$https_port" && break
     sleep 0.1
 done
+accepts "$https_port" || { echo "com-tests: nginx did not start: $(cat "$work/nginx/logs/error.log")"; exit 1; }
 
-export PLENTOR_DELICIOUS_URL="https://127.0.0.1:$https_port"
+# By name: the certificate names localhost (and 127.0.0.1, which Wine's
+# name check does not match against an address entry).
+export PLENTOR_DELICIOUS_URL="https://localhost:$https_port"
 export PLENTOR_CA_FILE="$work/ca.pem"
 for service in FURL NETVOUZ SHADOWS SPURL BLOGMARKS QUORLANE SIMPY; do
     export "PLENTOR_${service}_URL=$base"
@@ -144,6 +128,7 @@ check_all_registered() {   # MODULE_PATH
     for entry in $classes; do check_class_keys "${entry%%:*}" "${entry##*:}" "$1"; done
     reg_exists "HKCR\\TypeLib\\$libid\\1.0" || fail "type library not registered"
     [ "$failures" -eq "$before" ] && pass "every key of the eight classes and the type library ($1)"
+    return 0
 }
 
 check_all_removed() {
@@ -157,6 +142,7 @@ check_all_removed() {
     reg_exists "HKCR\\CLSID" || fail "HKCR\\CLSID itself was removed"
     reg_exists "HKCR\\TypeLib\\$libid" && fail "type library still registered"
     [ "$failures" -eq "$before" ] && pass "unregistering removed every key and left HKCR\\CLSID"
+    return 0
 }
 
 module=$(winpath "$dll")
@@ -241,7 +227,4 @@ out=$(cd "$work" && printf 'WScript.Quit(new ActiveXObject("Plentor.Simpy").Logi
 "$wine" regsvr32 /s /u "$qmodule"
 check_all_removed
 
-echo
-echo "com-tests: $failures failed check(s)"
-[ "$failures" -gt 100 ] && failures=100
-exit "$failures"
+finish com-tests
