@@ -8,6 +8,8 @@
 #include "log/Logger.h"
 #include "text/StringBuffer.h"
 
+#include "support/TempDirectory.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,8 +31,7 @@ class TempDir {
 public:
     TempDir()
     {
-        std::string pattern = (fs::temp_directory_path() / "plentor-cookie-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
+        path_ = testsupport::MakeTempDirectory("plentor-cookie-");
     }
     ~TempDir() { fs::remove_all(path_); }
     const fs::path& Path() const { return path_; }

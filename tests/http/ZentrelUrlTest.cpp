@@ -6,6 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include <cstdio>
+
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -174,6 +180,7 @@ struct CombineCase {
     std::string base;
     std::string relative;
     std::string expected;
+    std::string wineDeparture;   // why Wine's own combination differs here, if it does
 };
 
 std::vector<CombineCase> LoadCombineCases()
@@ -188,21 +195,42 @@ std::vector<CombineCase> LoadCombineCases()
         std::istringstream split(line);
         for (std::string field; std::getline(split, field, '\t');)
             fields.push_back(field);
-        EXPECT_EQ(fields.size(), 3u) << "combine.tsv line " << number;
-        if (fields.size() == 3)
-            cases.push_back({number, DecodeField(fields[0]), DecodeField(fields[1]), DecodeField(fields[2])});
+        const bool marked = fields.size() == 4 && fields[3].rfind("wine: ", 0) == 0;
+        EXPECT_TRUE(fields.size() == 3 || marked) << "combine.tsv line " << number;
+        if (fields.size() == 3 || marked)
+            cases.push_back({number, DecodeField(fields[0]), DecodeField(fields[1]), DecodeField(fields[2]),
+                             marked ? fields[3].substr(6) : std::string()});
     }
     return cases;
+}
+
+// True when the Windows build runs under Wine, whose URL combination departs
+// from Windows on the rows the table marks.
+bool RunningUnderWine()
+{
+#ifdef _WIN32
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+    return false;
+#endif
 }
 
 TEST(ZentrelUrlTest, CombineUrlResolvesTableOfLinks)
 {
     std::vector<CombineCase> cases = LoadCombineCases();
     ASSERT_GT(cases.size(), 40u) << "combine.tsv not found or empty";
+    const bool wine = RunningUnderWine();
     for (const CombineCase& c : cases) {
         SCOPED_TRACE("combine.tsv line " + std::to_string(c.line) + ": " + c.base + " + " + c.relative);
         StringBuffer result("old");
         EXPECT_TRUE(ZentrelUrl::CombineUrl(c.base.c_str(), c.relative.c_str(), result));
+        if (wine && !c.wineDeparture.empty()) {
+            if (result.ToStdString() != c.expected)
+                std::printf("combine.tsv line %d under Wine: %s (%s)\n", c.line, result.ToStdString().c_str(),
+                            c.wineDeparture.c_str());
+            continue;
+        }
         EXPECT_EQ(result.ToStdString(), c.expected);
     }
 }

@@ -3,6 +3,8 @@
 #include "platform/Files.h"
 #include "text/DataBuffer.h"
 
+#include "support/TempDirectory.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -32,8 +34,7 @@ class TempDir {
 public:
     TempDir()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "plentor-xml-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
+        path_ = testsupport::MakeTempDirectory("plentor-xml-");
     }
     ~TempDir() { std::filesystem::remove_all(path_); }
     std::string File(const char* name) const { return (path_ / name).string(); }

@@ -38,7 +38,7 @@ const std::vector<int> kSingleBytePages = {
 const std::vector<int> kDoubleBytePages = {932, 936, 949, 950, 51932, 51936, 51949, 1361, 10001};
 
 // Reads a code of one or two bytes as it is written: lead byte first.
-std::vector<uint8_t> BytesOf(uint32_t code)
+[[maybe_unused]] std::vector<uint8_t> BytesOf(uint32_t code)
 {
     if (code > 0xFF)
         return {uint8_t(code >> 8), uint8_t(code)};

@@ -795,6 +795,9 @@ TEST_F(StringBufferFileTest, FileUrlPrefixIsStrippedAndBarsBecomeColons)
     ASSERT_NE(sb, nullptr);
     EXPECT_EQ(Str(*sb), "via url");
 
+#ifdef _WIN32
+    GTEST_SKIP() << "a ':' in a Windows file name names a stream, not a file";
+#endif
     std::string colonPath = Write("c:name.txt", "bar to colon");
     if (!std::filesystem::exists(colonPath))
         GTEST_SKIP() << "file names cannot hold ':' here";

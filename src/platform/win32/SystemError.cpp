@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace plentor::platform {
 
 std::string SystemErrorText(int code)
@@ -12,6 +14,10 @@ std::string SystemErrorText(int code)
     std::string s(buf, n);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\n' || s.back() == '\r' || s.back() == '\t'))
         s.pop_back();
+    // A system without a text for the code (Wine has none for several file
+    // errors) still gets a message that names it.
+    if (s.empty())
+        s = "system error " + std::to_string(code);
     return s;
 }
 
