@@ -1,7 +1,7 @@
 #include "text/ContentCoding.h"
 #include "text/HexDigits.h"
 
-#include "log/LogNull.h"
+#include "base/LogNull.h"
 #include "text/CharsetNames.h"
 #include "text/DataBuffer.h"
 #include "text/EncodingConvert.h"

@@ -1,7 +1,7 @@
 #include "text/EncodingConvert.h"
 
-#include "log/LogBase.h"
-#include "log/LogNull.h"
+#include "base/LogBase.h"
+#include "base/LogNull.h"
 #include "text/CharsetNames.h"
 #include "text/CodePageTables.h"
 #include "text/HashConvert.h"

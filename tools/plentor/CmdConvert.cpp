@@ -1,7 +1,7 @@
 // plentor convert: converts bytes between charsets with the library's tables.
 #include "Command.h"
 
-#include "log/LogNull.h"
+#include "base/LogNull.h"
 #include "platform/Files.h"
 #include "text/CharsetNames.h"
 #include "text/DataBuffer.h"

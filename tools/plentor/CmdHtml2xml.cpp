@@ -1,7 +1,7 @@
 // plentor html2xml: converts an HTML page to the library's XML form.
 #include "Command.h"
 
-#include "log/LogNull.h"
+#include "base/LogNull.h"
 #include "markup/ClsHtmlToXml.h"
 #include "markup/HtmlHelp.h"
 #include "platform/Files.h"

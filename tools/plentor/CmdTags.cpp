@@ -1,7 +1,7 @@
 // plentor tags: suggests tags for an HTML page, as the Delicious object does.
 #include "Command.h"
 
-#include "log/LogNull.h"
+#include "base/LogNull.h"
 #include "markup/HtmlParse.h"
 #include "platform/Files.h"
 #include "services/KeywordExtractor.h"
