@@ -24,12 +24,17 @@ bool Accepted(const ServiceForm::Reply& reply, BrowserClient::Acceptance accepta
 
 BrowserClient::BrowserClient()
 {
-    http_.SetCookieDir("memory");
-    http_.SetSaveCookies(true);
-    http_.SetSendCookies(true);
-    http_.SetUpdateCache(false);
-    http_.SetFetchFromCache(false);
-    http_.SetMimicFirefox(true);
+    SetUpBrowser(http_);
+}
+
+void BrowserClient::SetUpBrowser(HttpMan& http)
+{
+    http.SetCookieDir("memory");
+    http.SetSaveCookies(true);
+    http.SetSendCookies(true);
+    http.SetUpdateCache(false);
+    http.SetFetchFromCache(false);
+    http.SetMimicFirefox(true);
 }
 
 ServiceEndpoint BrowserClient::Endpoint(BookmarkService service)

@@ -33,6 +33,10 @@ public:
     BrowserClient(const BrowserClient&) = delete;
     BrowserClient& operator=(const BrowserClient&) = delete;
 
+    // Sets a facade up as the service clients use it: cookies kept in memory
+    // and sent back, no cache, and the header set of a desktop browser.
+    static void SetUpBrowser(HttpMan& http);
+
     // An explicit "scheme://host[:port]" for every request of this client
     // (null or "" to drop it); false, logged, when it does not parse.
     bool SetEndpoint(const char* base) { return endpoint_.Set(base, log_); }

@@ -3,6 +3,7 @@
 #include "http/HttpMan.h"
 #include "http/ZentrelUrl.h"
 #include "markup/HtmlHelp.h"
+#include "services/BrowserClient.h"
 #include "services/ClsHtmlUtil.h"
 #include "services/KeywordExtractor.h"
 #include "services/StopWords.h"
@@ -28,12 +29,7 @@ void Configure(HttpMan& http)
 {
     http.SetConnectTimeout(DeliciousClient::kConnectTimeoutSec);
     http.SetReadTimeout(DeliciousClient::kReadTimeoutSec);
-    http.SetCookieDir("memory");
-    http.SetSaveCookies(true);
-    http.SetSendCookies(true);
-    http.SetUpdateCache(false);
-    http.SetFetchFromCache(false);
-    http.SetMimicFirefox(true);
+    BrowserClient::SetUpBrowser(http);
 }
 
 void SetAccount(HttpMan& http, const StringBuffer& login, const StringBuffer& password)
