@@ -1,6 +1,6 @@
 // Parsing and writing XML at two sizes: equal bytes per second at both
 // sizes shows that the work grows linearly with the input.
-#include "log/LogNull.h"
+#include "base/LogNull.h"
 #include "markup/ClsXml.h"
 #include "markup/TreeNode.h"
 #include "markup/XmlParser.h"

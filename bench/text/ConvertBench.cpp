@@ -2,7 +2,7 @@
 // the same input in the same run. Each "Plentor" benchmark also carries the
 // counter x_iconv: iconv's time divided by ours for one whole conversion
 // (best of several runs each, in processor time), so a value above 1 means we are faster.
-#include "log/LogNull.h"
+#include "base/LogNull.h"
 #include "text/DataBuffer.h"
 #include "text/EncodingConvert.h"
 

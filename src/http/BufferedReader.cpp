@@ -1,7 +1,7 @@
 #include "http/BufferedReader.h"
 
+#include "base/LogBase.h"
 #include "http/ProgressMonitor.h"
-#include "log/LogBase.h"
 #include "text/DataBuffer.h"
 
 #include <algorithm>

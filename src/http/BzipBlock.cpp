@@ -1,6 +1,6 @@
 #include "http/BzipBlock.h"
 
-#include "log/LogBase.h"
+#include "base/LogBase.h"
 #include "text/DataBuffer.h"
 
 #include <bzlib.h>

@@ -1,6 +1,6 @@
 #include "http/CachePaths.h"
 
-#include "log/LogBase.h"
+#include "base/LogBase.h"
 #include "platform/Files.h"
 
 #include <string>

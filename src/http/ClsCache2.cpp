@@ -1,8 +1,8 @@
 #include "http/ClsCache2.h"
 #include "text/LittleEndian.h"
 
+#include "base/LogBase.h"
 #include "http/CachePaths.h"
-#include "log/LogBase.h"
 #include "platform/Files.h"
 #include "text/DataBuffer.h"
 #include "text/DateParser.h"

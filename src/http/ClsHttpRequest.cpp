@@ -1,6 +1,6 @@
 #include "http/ClsHttpRequest.h"
 
-#include "log/LogNull.h"
+#include "base/LogNull.h"
 
 namespace plentor {
 

@@ -1,6 +1,6 @@
 #include "http/ClsHttpResponse.h"
 
-#include "log/LogNull.h"
+#include "base/LogNull.h"
 #include "text/CharsetNames.h"
 #include "text/EncodingConvert.h"
 #include "text/XString.h"

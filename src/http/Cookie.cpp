@@ -1,6 +1,6 @@
 #include "http/Cookie.h"
 
-#include "log/LogBase.h"
+#include "base/LogBase.h"
 
 #include <cstring>
 

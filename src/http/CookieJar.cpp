@@ -1,6 +1,6 @@
 #include "http/CookieJar.h"
 
-#include "services/HashMap.h"
+#include "text/HashMap.h"
 #include "text/StringBuffer.h"
 
 #include <string_view>

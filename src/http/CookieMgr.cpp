@@ -1,10 +1,10 @@
 #include "http/CookieMgr.h"
 
+#include "base/LogBase.h"
 #include "http/Cookie.h"
 #include "http/CookieJar.h"
 #include "http/CookieStore.h"
 #include "http/ZentrelUrl.h"
-#include "log/LogBase.h"
 #include "markup/ClsXml.h"
 #include "platform/Files.h"
 #include "text/DataBuffer.h"

@@ -1,6 +1,6 @@
 #include "http/CookieStore.h"
 
-#include "services/HashMap.h"
+#include "text/HashMap.h"
 
 namespace plentor {
 

@@ -1,7 +1,7 @@
 #include "http/Gzip.h"
 #include "text/LittleEndian.h"
 
-#include "log/LogBase.h"
+#include "base/LogBase.h"
 #include "text/DataBuffer.h"
 
 #include <algorithm>

@@ -1,9 +1,9 @@
 #include "http/HttpCache.h"
 #include "text/LittleEndian.h"
 
+#include "base/LogBase.h"
 #include "http/BzipBlock.h"
 #include "http/CachePaths.h"
-#include "log/LogBase.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "text/Crc32.h"

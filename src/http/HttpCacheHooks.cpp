@@ -1,9 +1,9 @@
 #include "http/HttpCacheHooks.h"
 
+#include "base/LogBase.h"
 #include "http/CacheEntry.h"
 #include "http/HttpControl.h"
 #include "http/HttpResult.h"
-#include "log/LogBase.h"
 #include "text/Charset.h"
 #include "text/DateParser.h"
 #include "text/LittleEndian.h"

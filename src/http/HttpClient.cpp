@@ -1,5 +1,6 @@
 #include "http/HttpClient.h"
 
+#include "base/LogBase.h"
 #include "http/Cookie.h"
 #include "http/CookieJar.h"
 #include "http/CookieMgr.h"
@@ -11,7 +12,6 @@
 #include "http/HttpResult.h"
 #include "http/MimeField.h"
 #include "http/ZentrelUrl.h"
-#include "log/LogBase.h"
 #include "text/ContentCoding.h"
 #include "text/DataBuffer.h"
 #include "text/HexDigits.h"

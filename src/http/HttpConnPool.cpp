@@ -1,9 +1,9 @@
 #include "http/HttpConnPool.h"
 
+#include "base/LogBase.h"
 #include "http/HttpControl.h"
 #include "http/HttpResult.h"
 #include "http/ZentrelUrl.h"
-#include "log/LogBase.h"
 #include "text/DataBuffer.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "http/HttpConnection.h"
 
-#include "log/LogBase.h"
-#include "log/LogNull.h"
+#include "base/LogBase.h"
+#include "base/LogNull.h"
 
 namespace plentor {
 

@@ -1,9 +1,9 @@
 #include "http/HttpMan.h"
 
+#include "base/LogBase.h"
+#include "base/LogNull.h"
 #include "http/ClsHttpRequest.h"
 #include "http/ClsHttpResponse.h"
-#include "log/LogBase.h"
-#include "log/LogNull.h"
 #include "markup/HtmlHelp.h"
 #include "text/CharsetNames.h"
 #include "text/DataBuffer.h"

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "http/ClsBase.h"
 #include "http/HttpConnPool.h"
 #include "http/HttpControl.h"
 #include "http/HttpResult.h"
+#include "log/ClsBase.h"
 
 namespace plentor {
 

@@ -1,6 +1,6 @@
 #include "http/HttpResponseHeader.h"
 
-#include "log/LogBase.h"
+#include "base/LogBase.h"
 #include "text/DataBuffer.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "http/MimeField.h"
 
-#include "log/LogNull.h"
+#include "base/LogNull.h"
 #include "text/CharsetNames.h"
 #include "text/ContentCoding.h"
 #include "text/DataBuffer.h"

@@ -1,9 +1,9 @@
 #include "http/MimeHeader.h"
 
+#include "base/LogBase.h"
+#include "base/LogNull.h"
 #include "http/Cookie.h"
 #include "http/MimeField.h"
-#include "log/LogBase.h"
-#include "log/LogNull.h"
 #include "platform/CodePage.h"
 #include "text/CharsetNames.h"
 #include "text/DataBuffer.h"

@@ -1,6 +1,6 @@
 #include "http/SChannel.h"
 
-#include "log/LogBase.h"
+#include "base/LogBase.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "http/SocketErrors.h"
 
-#include "log/LogBase.h"
+#include "base/LogBase.h"
 
 #include <cstdio>
 

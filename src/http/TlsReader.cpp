@@ -1,7 +1,7 @@
 #include "http/TlsReader.h"
 
+#include "base/LogBase.h"
 #include "http/SChannel.h"
-#include "log/LogBase.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,8 +1,8 @@
 #include "http/ZentrelSocket.h"
 
+#include "base/LogBase.h"
 #include "http/ProgressMonitor.h"
 #include "http/SocketErrors.h"
-#include "log/LogBase.h"
 #include "platform/Clock.h"
 #include "text/DataBuffer.h"
 #include "text/StringBuffer.h"

@@ -363,6 +363,13 @@ void ZentrelUrl::UrlEncodeInPlace(StringBuffer& text)
     UrlEncode(bytes, text);
 }
 
+StringBuffer ZentrelUrl::UrlEncoded(const char* text)
+{
+    StringBuffer value(text);
+    UrlEncodeInPlace(value);
+    return value;
+}
+
 void ZentrelUrl::UrlDecode(const StringBuffer& text, DataBuffer& out)
 {
     const char* s = text.GetString();

@@ -47,6 +47,8 @@ public:
 
     // Replaces the text by its form encoding.
     static void UrlEncodeInPlace(StringBuffer& text);
+    // The form encoding of a C string; null reads as empty.
+    static StringBuffer UrlEncoded(const char* text);
 
     // Appends the bytes a form-encoded text stands for: "+" is a space, "%XX"
     // a byte. A "%" with fewer than two characters after it ends the text; a

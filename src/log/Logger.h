@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/LogBase.h"
 #include "log/ErrorLog.h"
-#include "log/LogBase.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "http/ClsBase.h"
+#include "log/ClsBase.h"
 #include "markup/HtmlParse.h"
 #include "text/StringBuffer.h"
 

@@ -1,6 +1,6 @@
 #include "markup/HtmlEntities.h"
 
-#include "log/LogNull.h"
+#include "base/LogNull.h"
 #include "text/DataBuffer.h"
 #include "text/EncodingConvert.h"
 

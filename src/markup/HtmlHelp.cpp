@@ -1,6 +1,6 @@
 #include "markup/HtmlHelp.h"
 
-#include "log/LogBase.h"
+#include "base/LogBase.h"
 #include "markup/MarkupScan.h"
 #include "text/StringBuffer.h"
 

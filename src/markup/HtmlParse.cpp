@@ -1,7 +1,7 @@
 #include "markup/HtmlParse.h"
 
-#include "log/LogBase.h"
-#include "log/LogNull.h"
+#include "base/LogBase.h"
+#include "base/LogNull.h"
 #include "markup/AttributeSet.h"
 #include "markup/HtmlHelp.h"
 #include "markup/HtmlScan.h"

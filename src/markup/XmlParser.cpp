@@ -1,6 +1,6 @@
 #include "markup/XmlParser.h"
 
-#include "log/LogBase.h"
+#include "base/LogBase.h"
 #include "markup/AttributeSet.h"
 #include "markup/MarkupScan.h"
 #include "markup/TreeInfo.h"

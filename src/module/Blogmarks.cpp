@@ -1,24 +1,7 @@
 #include "module/Blogmarks.h"
 
-#include "module/BoundaryText.h"
-#include "text/StringBuffer.h"
-
 namespace plentor {
 
-long Blogmarks::Login(HostString username, HostString password)
-{
-    return BoundaryText::Success(
-        client_.BlogmarksLogin(BoundaryText::ToAnsi(username).GetString(), BoundaryText::ToAnsi(password).GetString()));
-}
-
-long Blogmarks::Submit(HostString url, HostString title, HostString extended, HostString tags)
-{
-    const StringBuffer ansiUrl = BoundaryText::ToAnsi(url);
-    const StringBuffer ansiTitle = BoundaryText::ToAnsi(title);
-    const StringBuffer ansiExtended = BoundaryText::ToAnsi(extended);
-    const StringBuffer ansiTags = BoundaryText::ToAnsi(tags);
-    return BoundaryText::Success(client_.BlogmarksSubmit(ansiUrl.GetString(), ansiTitle.GetString(),
-                                                   ansiExtended.GetString(), ansiTags.GetString()));
-}
+Blogmarks::Blogmarks() : FormLoginObject(BookmarkService::Blogmarks) {}
 
 } // namespace plentor

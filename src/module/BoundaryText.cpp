@@ -1,6 +1,6 @@
 #include "module/BoundaryText.h"
 
-#include "log/LogNull.h"
+#include "base/LogNull.h"
 #include "platform/CodePage.h"
 #include "text/DataBuffer.h"
 #include "text/EncodingConvert.h"

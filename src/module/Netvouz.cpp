@@ -1,24 +1,7 @@
 #include "module/Netvouz.h"
 
-#include "module/BoundaryText.h"
-#include "text/StringBuffer.h"
-
 namespace plentor {
 
-long Netvouz::Login(HostString username, HostString password)
-{
-    return BoundaryText::Success(
-        client_.NetvouzLogin(BoundaryText::ToAnsi(username).GetString(), BoundaryText::ToAnsi(password).GetString()));
-}
-
-long Netvouz::Submit(HostString url, HostString title, HostString extended, HostString tags)
-{
-    const StringBuffer ansiUrl = BoundaryText::ToAnsi(url);
-    const StringBuffer ansiTitle = BoundaryText::ToAnsi(title);
-    const StringBuffer ansiExtended = BoundaryText::ToAnsi(extended);
-    const StringBuffer ansiTags = BoundaryText::ToAnsi(tags);
-    return BoundaryText::Success(client_.NetvouzSubmit(ansiUrl.GetString(), ansiTitle.GetString(),
-                                                   ansiExtended.GetString(), ansiTags.GetString()));
-}
+Netvouz::Netvouz() : FormLoginObject(BookmarkService::Netvouz) {}
 
 } // namespace plentor

@@ -1,39 +1,17 @@
 #pragma once
 
-#include "module/HostString.h"
-#include "services/WebServiceClient.h"
-#include "text/StringBuffer.h"
-
-#include <string>
+#include "module/AccountObject.h"
 
 namespace plentor {
 
-// The Shadows object: keeps the account itself and hands it to the client
-// with every submission, which goes out as one authenticated GET.
-class Shadows {
+// The Shadows object: an account object whose bookmark carries url, title,
+// extended text and tags.
+class Shadows : public AccountObject {
 public:
-    Shadows() = default;
-    Shadows(const Shadows&) = delete;
-    Shadows& operator=(const Shadows&) = delete;
-
-    // The account name and password, in the active ANSI code page inside.
-    std::u16string GetLogin() const;
-    void SetLogin(HostString login);
-    std::u16string GetPassword() const;
-    void SetPassword(HostString password);
+    Shadows();
 
     // Saves one bookmark with the stored account: 1 when the service took it, else 0.
     long Submit(HostString url, HostString title, HostString extended, HostString tags);
-
-    // Sends the service's requests to base ("scheme://host[:port]"); null
-    // or "" returns to the usual address. False, logged, when it does not parse.
-    bool SetEndpoint(const char* base) { return client_.SetEndpoint(base); }
-    WebServiceClient& Client() { return client_; }
-
-private:
-    StringBuffer login_;
-    StringBuffer password_;
-    WebServiceClient client_;
 };
 
 } // namespace plentor

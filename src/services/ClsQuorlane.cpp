@@ -1,6 +1,7 @@
 #include "services/ClsQuorlane.h"
 
 #include "http/ClsHttpResponse.h"
+#include "services/BrowserClient.h"
 #include "services/ServiceForm.h"
 #include "text/XString.h"
 
@@ -29,12 +30,7 @@ StringBuffer Utf8(const XString& value)
 
 ClsQuorlane::ClsQuorlane()
 {
-    http_.SetCookieDir("memory");
-    http_.SetSaveCookies(true);
-    http_.SetSendCookies(true);
-    http_.SetUpdateCache(false);
-    http_.SetFetchFromCache(false);
-    http_.SetMimicFirefox(true);
+    BrowserClient::SetUpBrowser(http_);
 }
 
 void ClsQuorlane::StripSearchMark(StringBuffer& url)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "http/ClsBase.h"
 #include "http/HttpMan.h"
+#include "log/ClsBase.h"
 #include "services/EndpointOverride.h"
 
 namespace plentor {

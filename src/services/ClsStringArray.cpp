@@ -1,6 +1,6 @@
 #include "services/ClsStringArray.h"
 
-#include "log/LogBase.h"
+#include "base/LogBase.h"
 #include "platform/Files.h"
 
 #include <algorithm>

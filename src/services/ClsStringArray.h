@@ -1,7 +1,7 @@
 #pragma once
 
-#include "services/HashMap.h"
 #include "services/StringConsumer.h"
+#include "text/HashMap.h"
 #include "text/StringBuffer.h"
 
 #include <string_view>

@@ -3,6 +3,7 @@
 #include "http/HttpMan.h"
 #include "http/ZentrelUrl.h"
 #include "markup/HtmlHelp.h"
+#include "services/BrowserClient.h"
 #include "services/ClsHtmlUtil.h"
 #include "services/KeywordExtractor.h"
 #include "services/StopWords.h"
@@ -14,13 +15,6 @@ namespace {
 
 // What the service writes into a reply that stored the bookmark.
 constexpr const char* kDoneMarker = "code=\"done\"";
-
-StringBuffer Encoded(const char* text)
-{
-    StringBuffer value(text);
-    ZentrelUrl::UrlEncodeInPlace(value);
-    return value;
-}
 
 // Commas become spaces, then runs of white space shrink to one space.
 StringBuffer PreparedTags(const char* tags)
@@ -35,12 +29,7 @@ void Configure(HttpMan& http)
 {
     http.SetConnectTimeout(DeliciousClient::kConnectTimeoutSec);
     http.SetReadTimeout(DeliciousClient::kReadTimeoutSec);
-    http.SetCookieDir("memory");
-    http.SetSaveCookies(true);
-    http.SetSendCookies(true);
-    http.SetUpdateCache(false);
-    http.SetFetchFromCache(false);
-    http.SetMimicFirefox(true);
+    BrowserClient::SetUpBrowser(http);
 }
 
 void SetAccount(HttpMan& http, const StringBuffer& login, const StringBuffer& password)
@@ -179,14 +168,14 @@ bool DeliciousClient::SubmitExplicit(const char* url, const char* title, const c
     const ServiceEndpoint endpoint = endpoint_.Resolve(BookmarkService::Delicious, log_);
     StringBuffer request;
     endpoint.BuildUrl("/v1/posts/add?url=", request);
-    request.AppendBuffer(Encoded(url));
+    request.AppendBuffer(ZentrelUrl::UrlEncoded(url));
     request.Append("&description=");
-    request.AppendBuffer(Encoded(title));
+    request.AppendBuffer(ZentrelUrl::UrlEncoded(title));
     request.Append("&extended=");
-    request.AppendBuffer(Encoded(extended));
+    request.AppendBuffer(ZentrelUrl::UrlEncoded(extended));
     request.Append("&tags=");
     const StringBuffer preparedTags = PreparedTags(tags);
-    request.AppendBuffer(Encoded(preparedTags.GetString()));
+    request.AppendBuffer(ZentrelUrl::UrlEncoded(preparedTags.GetString()));
 
     HttpMan http;
     Configure(http);

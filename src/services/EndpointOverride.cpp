@@ -1,6 +1,6 @@
 #include "services/EndpointOverride.h"
 
-#include "log/LogBase.h"
+#include "base/LogBase.h"
 
 #include <cstdlib>
 #include <string>

@@ -2,7 +2,6 @@
 
 #include "http/ZentrelUrl.h"
 #include "markup/HtmlHelp.h"
-#include "services/ServiceForm.h"
 #include "text/DateParser.h"
 #include "text/StringBuffer.h"
 #include "text/XString.h"
@@ -13,51 +12,30 @@ namespace plentor {
 
 namespace {
 
-constexpr int kStatusOk = 200;
+using Source = FormField::Source;
 
-StringBuffer Encoded(const char* text)
-{
-    StringBuffer value(text);
-    ZentrelUrl::UrlEncodeInPlace(value);
-    return value;
-}
+constexpr FormField kLoginFields[] = {
+    {"username", Source::Username},
+    {"password", Source::Password},
+    FormField::Constant("submit.x", "25"),
+    FormField::Constant("submit.y", "7"),
+    FormField::Constant("submit", "LOG IN"),
+};
+
+// The site answers a login it takes with 200 and its session cookie.
+constexpr BrowserClient::FormPost kLogin = {"/user/login", kLoginFields, "/index.jsp", {},
+                                            BrowserClient::Acceptance::OkWithCookie};
 
 } // namespace
 
-FurlClient::FurlClient()
-{
-    http_.SetCookieDir("memory");
-    http_.SetSaveCookies(true);
-    http_.SetSendCookies(true);
-    http_.SetUpdateCache(false);
-    http_.SetFetchFromCache(false);
-    http_.SetMimicFirefox(true);
-}
-
 bool FurlClient::Login(const char* username, const char* password)
 {
-    const ServiceEndpoint endpoint = endpoint_.Resolve(BookmarkService::Furl, log_);
-    ServiceForm form(endpoint, "/user/login", log_);
-    form.Add("username", username);
-    form.Add("password", password);
-    form.Add("submit.x", "25");
-    form.Add("submit.y", "7");
-    form.Add("submit", "LOG IN");
-    StringBuffer referer;
-    endpoint.BuildUrl("/index.jsp", referer);
-    form.ImitateBrowser(referer.GetString());
-    const ServiceForm::Reply reply = form.Post(http_);
-    if (reply.status != kStatusOk) return false;
-    if (!reply.setsCookie) {
-        log_.LogError("The login reply set no cookie: the site did not accept the login.");
-        return false;
-    }
-    return true;
+    return Post(BookmarkService::Furl, kLogin, {.username = username, .password = password});
 }
 
 void FurlClient::EncodeDate(const char* date, StringBuffer& out)
 {
-    out = Encoded(date);
+    out = ZentrelUrl::UrlEncoded(date);
     out.ReplaceAll("+", "%20");
     out.ReplaceAll("%3A", ":");
     out.ReplaceAll("%2D", "-");
@@ -71,9 +49,9 @@ bool FurlClient::QuickSubmit2(const char* title, const char* url)
     StringBuffer now;
     DateParser::FormatLocalNow(now);
 
-    StringBuffer encodedTitle = Encoded(title);
+    StringBuffer encodedTitle = ZentrelUrl::UrlEncoded(title);
     encodedTitle.ReplaceAll("+", "%20");
-    StringBuffer encodedUrl = Encoded(url);
+    StringBuffer encodedUrl = ZentrelUrl::UrlEncoded(url);
     encodedUrl.ReplaceAll("+", "%20");
     encodedUrl.ReplaceAll("%2F", "/");
     encodedUrl.ReplaceAll("%2E", ".");
@@ -81,7 +59,7 @@ bool FurlClient::QuickSubmit2(const char* title, const char* url)
     EncodeDate(now.GetString(), encodedDate);
 
     StringBuffer request;
-    endpoint_.Resolve(BookmarkService::Furl, log_)
+    Endpoint(BookmarkService::Furl)
         .BuildUrl("/store?s=f&to=0&ti=33_TITLE&u=34_URL&r=&d=36_DATE&c=", request);
     request.ReplaceFirst("36_DATE", encodedDate.GetString());
     request.ReplaceFirst("34_URL", encodedUrl.GetString());

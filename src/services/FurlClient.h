@@ -1,8 +1,6 @@
 #pragma once
 
-#include "http/HttpMan.h"
-#include "log/Logger.h"
-#include "services/EndpointOverride.h"
+#include "services/BrowserClient.h"
 
 namespace plentor {
 
@@ -11,11 +9,9 @@ class StringBuffer;
 // The Furl client: logs in through the site's form and stores pages through
 // the site's store page, like a browser. Its facade's cookie store is the
 // only login state. Text arguments are bytes in the active ANSI code page.
-class FurlClient {
+class FurlClient : public BrowserClient {
 public:
-    FurlClient();
-    FurlClient(const FurlClient&) = delete;
-    FurlClient& operator=(const FurlClient&) = delete;
+    FurlClient() = default;
 
     // True when the site answered 200 and set a cookie.
     bool Login(const char* username, const char* password);
@@ -25,24 +21,11 @@ public:
     // Fetches the page for its title, then stores it as QuickSubmit2 does.
     bool QuickSubmit1(const char* url);
 
-    // An explicit "scheme://host[:port]" for the site (null or "" to drop
-    // it); false, logged, when it does not parse.
-    bool SetEndpoint(const char* base) { return endpoint_.Set(base, log_); }
-
-    // The client's own lines (address overrides, refused logins).
-    Logger& GetLog() { return log_; }
-    HttpMan& GetHttp() { return http_; }
-
     // The store request's date value: "Mon Jan 02 2006 15:04:05 +0100",
     // form-encoded, with spaces as "%20" and ":" and "-" left readable.
     static void EncodeDate(const char* date, StringBuffer& out);
     // The page title as one line: white space runs become one space, ends trimmed.
     static void CleanTitle(StringBuffer& title);
-
-private:
-    HttpMan http_;
-    EndpointOverride endpoint_;
-    Logger log_;
 };
 
 } // namespace plentor

@@ -1,7 +1,7 @@
 #include "services/KeywordExtractor.h"
 
-#include "log/LogBase.h"
-#include "log/LogNull.h"
+#include "base/LogBase.h"
+#include "base/LogNull.h"
 #include "markup/ClsHtmlToXml.h"
 #include "markup/ClsXml.h"
 #include "markup/HtmlHelp.h"

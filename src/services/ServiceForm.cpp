@@ -19,6 +19,11 @@ void ServiceForm::Add(const char* name, const char* value)
     request_.AddParam(name, value != nullptr ? value : "");
 }
 
+void ServiceForm::AddFields(std::span<const FormField> fields, const FormField::Values& values)
+{
+    for (const FormField& field : fields) Add(field.name, field.ValueFor(values).GetString());
+}
+
 void ServiceForm::ImitateBrowser(const char* referer)
 {
     request_.SetHeaderField("Referer", referer);

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "http/ClsHttpRequest.h"
+#include "services/FormField.h"
 #include "services/ServiceEndpoint.h"
 
 #include <memory>
+#include <span>
 
 namespace plentor {
 
@@ -27,6 +29,8 @@ public:
 
     // Appends a field; null counts as empty.
     void Add(const char* name, const char* value);
+    // Appends the table's fields in order, each with its value for the caller's values.
+    void AddFields(std::span<const FormField> fields, const FormField::Values& values);
     // The Referer and the header fields of a desktop browser.
     void ImitateBrowser(const char* referer);
 

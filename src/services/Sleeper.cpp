@@ -1,6 +1,6 @@
 #include "services/Sleeper.h"
 
-#include "log/LogBase.h"
+#include "base/LogBase.h"
 #include "platform/Clock.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "services/StopWords.h"
 
-#include "log/LogBase.h"
-#include "log/LogNull.h"
+#include "base/LogBase.h"
+#include "base/LogNull.h"
 #include "services/StopWordsData.h"
 #include "services/WordList.h"
 #include "text/CompressedContainer.h"

@@ -1,47 +1,129 @@
 #include "services/WebServiceClient.h"
 
-#include "http/ZentrelUrl.h"
-#include "services/ServiceForm.h"
 #include "text/DataBuffer.h"
+#include "text/StringBuffer.h"
 #include "text/XString.h"
+
+#include <span>
 
 namespace plentor {
 
 namespace {
 
-constexpr int kStatusOk = 200;
-constexpr int kStatusFound = 302;   // the form sites redirect after a post that worked
+using Source = FormField::Source;
+using Encoding = FormField::Encoding;
+using Acceptance = BrowserClient::Acceptance;
+constexpr auto Constant = FormField::Constant;
 
-StringBuffer Encoded(const char* text)
-{
-    StringBuffer value(text);
-    ZentrelUrl::UrlEncodeInPlace(value);
-    return value;
-}
+// ---- request interfaces: one GET per bookmark ----
 
-StringBuffer CommasToSpaces(const char* text)
+struct AccountService {
+    BookmarkService service;
+    const char* path;                    // up to and including the "?" of the query
+    std::span<const FormField> query;
+};
+
+constexpr FormField kShadowsQuery[] = {
+    {"url", Source::Url, Encoding::Url},
+    {"description", Source::Title, Encoding::Url},
+    {"extended", Source::Extended, Encoding::Url},
+    {"tags", Source::Tags, Encoding::UrlCommasAsSpaces},
+};
+
+// Simpy takes the tags as they are: commas travel encoded.
+constexpr FormField kSimpyQuery[] = {
+    {"title", Source::Title, Encoding::Url},
+    {"href", Source::Url, Encoding::Url},
+    Constant("accessType", "1"),
+    {"tags", Source::Tags, Encoding::Url},
+};
+
+constexpr AccountService kAccountServices[] = {
+    {BookmarkService::Shadows, "/api/posts/add?", kShadowsQuery},
+    {BookmarkService::Simpy, "/simpy/api/rest/SaveLink.do?", kSimpyQuery},
+};
+
+// ---- form sites: a login form, then the form for adding a bookmark ----
+
+struct FormSite {
+    BookmarkService service;
+    BrowserClient::FormPost login;
+    BrowserClient::FormPost add;
+};
+
+constexpr FormField kNetvouzLogin[] = {
+    {"username", Source::Username},  {"password", Source::Password}, Constant("uri", "002f"),
+    Constant("doNotRememberMe", "off"), Constant("type", "p"),       Constant("submit", " Log in"),
+};
+
+constexpr FormField kNetvouzAdd[] = {
+    {"url", Source::Url},          {"name", Source::Title},          {"description", Source::Extended},
+    {"tags", Source::Tags},        Constant("privat", "false"),      Constant("category", "0"),
+    Constant("rating", "2"),       Constant("hotpick", "0"),         Constant("intranet", "off"),
+    Constant("note", ""),          Constant("notePrivat", ""),       Constant("submit", "Create bookmark"),
+};
+
+constexpr FormField kSpurlLogin[] = {
+    {"username", Source::Username},
+    {"password", Source::Password},
+};
+
+constexpr FormField kSpurlAdd[] = {
+    {"link_href", Source::Url},     {"link_title", Source::Title},
+    {"title", Source::Title},       {"description", Source::Extended},
+    {"keywords", Source::Tags, Encoding::CommasAsSpaces},
+    Constant("redir", ""),          Constant("newcategory", ""),
+    Constant("snip", ""),           Constant("explicit", "0"),
+    Constant("usercomment", ""),    Constant("store", "1"),
+    Constant("language", "en"),     Constant("category", "-1"),
+};
+
+// The query of the page the site's bookmarklet opens, after "/spurl.php/v=3&"
+// (a slash, not a "?", before "v=3").
+constexpr FormField kSpurlAddPage[] = {
+    {"title", Source::Title, Encoding::Url},
+    {"url", Source::Url, Encoding::Url},
+    Constant("blocked", ""),
+};
+
+constexpr FormField kBlogmarksLogin[] = {
+    {"login", Source::Username},
+    {"pwd", Source::Password},
+    Constant("remind", "1"),
+    Constant("connect", "1"),
+};
+
+constexpr FormField kBlogmarksAdd[] = {
+    {"title", Source::Title},       {"url", Source::Url},     {"public-tags", Source::Tags},
+    {"content", Source::Extended},  Constant("private-tags", ""), Constant("via", ""),
+    Constant("referer", "http://"),
+};
+
+constexpr FormSite kFormSites[] = {
+    {BookmarkService::Netvouz,
+     {"/action/logon", kNetvouzLogin, "/action/logon", {}, Acceptance::OkOrFoundWithCookie},
+     {"/action/addBookmark", kNetvouzAdd, "/action/addBookmark", {}, Acceptance::OkOrFound}},
+    {BookmarkService::Spurl,
+     {"/login.php", kSpurlLogin, "/", {}, Acceptance::OkOrFoundWithCookie},
+     {"/submit.php", kSpurlAdd, "/spurl.php/v=3&", kSpurlAddPage, Acceptance::OkOrFound}},
+    {BookmarkService::Blogmarks,
+     {"/", kBlogmarksLogin, "/", {}, Acceptance::OkOrFoundWithCookie},
+     {"/my/marks,new", kBlogmarksAdd, "/my/marks,new", {}, Acceptance::OkOrFound}},
+};
+
+// The table row of a service, or null (with a log line) when the table has none.
+template <typename Row, size_t N>
+const Row* Find(const Row (&rows)[N], BookmarkService service, LogBase& log)
 {
-    StringBuffer value(text);
-    value.ReplaceChar(',', ' ');
-    return value;
+    for (const Row& row : rows) {
+        if (row.service == service) return &row;
+    }
+    log.LogError("This client does not serve the service this way");
+    log.LogData("service", BookmarkServices::Name(service));
+    return nullptr;
 }
 
 } // namespace
-
-WebServiceClient::WebServiceClient()
-{
-    http_.SetCookieDir("memory");
-    http_.SetSaveCookies(true);
-    http_.SetSendCookies(true);
-    http_.SetUpdateCache(false);
-    http_.SetFetchFromCache(false);
-    http_.SetMimicFirefox(true);
-}
-
-ServiceEndpoint WebServiceClient::Endpoint(BookmarkService service)
-{
-    return endpoint_.Resolve(service, log_);
-}
 
 void WebServiceClient::SetAccount(const char* login, const char* password)
 {
@@ -58,153 +140,29 @@ bool WebServiceClient::SubmitByGet(const StringBuffer& url)
     return http_.QuickGetBytes(url.GetString(), reply);
 }
 
-bool WebServiceClient::ShadowsSubmit(const char* login, const char* password, const char* url, const char* title,
-                                     const char* extended, const char* tags)
+bool WebServiceClient::SubmitWithAccount(BookmarkService service, const char* login, const char* password,
+                                         const FormField::Values& bookmark)
 {
+    const AccountService* row = Find(kAccountServices, service, log_);
+    if (row == nullptr) return false;
     SetAccount(login, password);
+    StringBuffer path(row->path);
+    FormField::AppendQuery(row->query, bookmark, path);
     StringBuffer request;
-    Endpoint(BookmarkService::Shadows)
-        .BuildUrl("/api/posts/add?url=THE_URL&description=THE_TITLE&extended=THE_DESCRIP&tags=THE_TAGS", request);
-    const StringBuffer preparedTags = CommasToSpaces(tags);
-    request.ReplaceFirst("THE_TITLE", Encoded(title).GetString());
-    request.ReplaceFirst("THE_URL", Encoded(url).GetString());
-    request.ReplaceFirst("THE_TAGS", Encoded(preparedTags.GetString()).GetString());
-    request.ReplaceFirst("THE_DESCRIP", Encoded(extended).GetString());
+    Endpoint(service).BuildUrl(path.GetString(), request);
     return SubmitByGet(request);
 }
 
-bool WebServiceClient::SimpySubmit(const char* login, const char* password, const char* url, const char* title,
-                                   const char* tags)
+bool WebServiceClient::FormLogin(BookmarkService service, const char* username, const char* password)
 {
-    SetAccount(login, password);
-    StringBuffer request;
-    Endpoint(BookmarkService::Simpy)
-        .BuildUrl("/simpy/api/rest/SaveLink.do?title=THE_TITLE&href=THE_URL&accessType=1&tags=THE_TAGS", request);
-    // Simpy takes the tags as they are: commas travel encoded.
-    request.ReplaceFirst("THE_TITLE", Encoded(title).GetString());
-    request.ReplaceFirst("THE_URL", Encoded(url).GetString());
-    request.ReplaceFirst("THE_TAGS", Encoded(tags).GetString());
-    return SubmitByGet(request);
+    const FormSite* site = Find(kFormSites, service, log_);
+    return site != nullptr && Post(service, site->login, {.username = username, .password = password});
 }
 
-bool WebServiceClient::PostForm(ServiceForm& form, const StringBuffer& referer)
+bool WebServiceClient::FormSubmit(BookmarkService service, const FormField::Values& bookmark)
 {
-    form.ImitateBrowser(referer.GetString());
-    const int status = form.Post(http_).status;
-    return status == kStatusOk || status == kStatusFound;
-}
-
-bool WebServiceClient::PostLogin(ServiceForm& form, const StringBuffer& referer)
-{
-    form.ImitateBrowser(referer.GetString());
-    const ServiceForm::Reply reply = form.Post(http_);
-    if (reply.status != kStatusOk && reply.status != kStatusFound) return false;
-    if (!reply.setsCookie) {
-        log_.LogError("The login reply set no cookie: the site did not accept the login.");
-        return false;
-    }
-    return true;
-}
-
-bool WebServiceClient::NetvouzLogin(const char* username, const char* password)
-{
-    const ServiceEndpoint endpoint = Endpoint(BookmarkService::Netvouz);
-    ServiceForm form(endpoint, "/action/logon", log_);
-    form.Add("username", username);
-    form.Add("password", password);
-    form.Add("uri", "002f");
-    form.Add("doNotRememberMe", "off");
-    form.Add("type", "p");
-    form.Add("submit", " Log in");
-    StringBuffer referer;
-    endpoint.BuildUrl("/action/logon", referer);
-    return PostLogin(form, referer);
-}
-
-bool WebServiceClient::NetvouzSubmit(const char* url, const char* title, const char* extended, const char* tags)
-{
-    const ServiceEndpoint endpoint = Endpoint(BookmarkService::Netvouz);
-    ServiceForm form(endpoint, "/action/addBookmark", log_);
-    form.Add("url", url);
-    form.Add("name", title);
-    form.Add("description", extended);
-    form.Add("tags", tags);
-    form.Add("privat", "false");
-    form.Add("category", "0");
-    form.Add("rating", "2");
-    form.Add("hotpick", "0");
-    form.Add("intranet", "off");
-    form.Add("note", "");
-    form.Add("notePrivat", "");
-    form.Add("submit", "Create bookmark");
-    StringBuffer referer;
-    endpoint.BuildUrl("/action/addBookmark", referer);
-    return PostForm(form, referer);
-}
-
-bool WebServiceClient::SpurlLogin(const char* username, const char* password)
-{
-    const ServiceEndpoint endpoint = Endpoint(BookmarkService::Spurl);
-    ServiceForm form(endpoint, "/login.php", log_);
-    form.Add("username", username);
-    form.Add("password", password);
-    StringBuffer referer;
-    endpoint.BuildUrl("/", referer);
-    return PostLogin(form, referer);
-}
-
-bool WebServiceClient::SpurlSubmit(const char* url, const char* title, const char* extended, const char* tags)
-{
-    const ServiceEndpoint endpoint = Endpoint(BookmarkService::Spurl);
-    ServiceForm form(endpoint, "/submit.php", log_);
-    form.Add("link_href", url);
-    form.Add("link_title", title);
-    form.Add("title", title);
-    form.Add("description", extended);
-    form.Add("keywords", CommasToSpaces(tags).GetString());
-    form.Add("redir", "");
-    form.Add("newcategory", "");
-    form.Add("snip", "");
-    form.Add("explicit", "0");
-    form.Add("usercomment", "");
-    form.Add("store", "1");
-    form.Add("language", "en");
-    form.Add("category", "-1");
-    // The page the site's bookmarklet opens; a slash, not a "?", before "v=3".
-    StringBuffer referer;
-    endpoint.BuildUrl("/spurl.php/v=3&title=THE_TITLE&url=THE_URL&blocked=", referer);
-    referer.ReplaceFirst("THE_TITLE", Encoded(title).GetString());
-    referer.ReplaceFirst("THE_URL", Encoded(url).GetString());
-    return PostForm(form, referer);
-}
-
-bool WebServiceClient::BlogmarksLogin(const char* username, const char* password)
-{
-    const ServiceEndpoint endpoint = Endpoint(BookmarkService::Blogmarks);
-    ServiceForm form(endpoint, "/", log_);
-    form.Add("login", username);
-    form.Add("pwd", password);
-    form.Add("remind", "1");
-    form.Add("connect", "1");
-    StringBuffer referer;
-    endpoint.BuildUrl("/", referer);
-    return PostLogin(form, referer);
-}
-
-bool WebServiceClient::BlogmarksSubmit(const char* url, const char* title, const char* extended, const char* tags)
-{
-    const ServiceEndpoint endpoint = Endpoint(BookmarkService::Blogmarks);
-    ServiceForm form(endpoint, "/my/marks,new", log_);
-    form.Add("title", title);
-    form.Add("url", url);
-    form.Add("public-tags", tags);
-    form.Add("content", extended);
-    form.Add("private-tags", "");
-    form.Add("via", "");
-    form.Add("referer", "http://");
-    StringBuffer referer;
-    endpoint.BuildUrl("/my/marks,new", referer);
-    return PostForm(form, referer);
+    const FormSite* site = Find(kFormSites, service, log_);
+    return site != nullptr && Post(service, site->add, bookmark);
 }
 
 } // namespace plentor

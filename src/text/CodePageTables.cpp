@@ -1,9 +1,9 @@
 #include "text/CodePageTables.h"
 
-#include "log/LogBase.h"
-#include "text/ContentCoding.h"
+#include "base/LogBase.h"
 #include "text/CodePageData.h"
 #include "text/CompressedContainer.h"
+#include "text/ContentCoding.h"
 #include "text/DataBuffer.h"
 
 #include <memory>

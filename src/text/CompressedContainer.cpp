@@ -1,7 +1,7 @@
 #include "text/CompressedContainer.h"
 #include "text/LittleEndian.h"
 
-#include "log/LogBase.h"
+#include "base/LogBase.h"
 #include "text/ContentCoding.h"
 #include "text/DataBuffer.h"
 #include "text/StringBuffer.h"

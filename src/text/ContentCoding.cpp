@@ -1,7 +1,8 @@
 #include "text/ContentCoding.h"
 #include "text/HexDigits.h"
 
-#include "log/LogNull.h"
+#include "base/LogNull.h"
+#include "text/Base64Digits.h"
 #include "text/CharsetNames.h"
 #include "text/DataBuffer.h"
 #include "text/EncodingConvert.h"
@@ -17,7 +18,7 @@ namespace plentor {
 
 namespace {
 
-constexpr char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr const char* kBase64Alphabet = Base64Digits::kAlphabet;
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 // StringBuffer lengths are ints; encoders refuse output that would not fit.

@@ -1,6 +1,6 @@
 #include "text/DataBuffer.h"
 
-#include "log/LogBase.h"
+#include "base/LogBase.h"
 #include "platform/Files.h"
 #include "text/StringBuffer.h"
 #include "text/XString.h"

@@ -8,12 +8,14 @@
 namespace plentor {
 
 class LogBase;
+struct TextCodec;
 
 // Converts byte strings between code pages (by Windows code page number)
 // with the program's own tables and algorithms; never calls the platform.
 // The core of every conversion goes source -> UTF-16LE -> target, one codec
-// per side; stateful forms (ISO-2022, UTF-7, UTF-32) and the Mac Arabic
-// fix-up are passes before or after that core.
+// per side (UnicodeForms, TablePages); stateful forms (ISO-2022, UTF-7,
+// UTF-32) and the Mac Arabic fix-up are passes before or after that core
+// (Iso2022Forms, UnicodeForms, MacArabic).
 class EncodingConvert {
 public:
     EncodingConvert() = default;
@@ -73,7 +75,6 @@ public:
     int FromCodePage() const { return fromCodePage_; }
     int ToCodePage() const { return toCodePage_; }
 
-    struct Codec;                 // how one code page is read and written
     struct Offending;             // a unit the conversion could not carry
 
 private:
@@ -82,9 +83,9 @@ private:
     bool ConvertFromSource(int from, int to, const uint8_t* p, size_t n, DataBuffer& out, LogBase& log);
     bool ConvertToTarget(int from, int to, const uint8_t* p, size_t n, DataBuffer& out, LogBase& log);
     bool ConvertCore(int from, int to, const uint8_t* p, size_t n, DataBuffer& out, LogBase& log);
-    bool Transcode(const Codec& from, const Codec& to, const uint8_t* p, size_t n, DataBuffer& out);
-    bool EncodeUnits(const Codec& to, const char16_t* units, size_t count, DataBuffer& out, OnError onError);
-    void EmitError(const Codec& to, const Offending& bad, DataBuffer& out);
+    bool Transcode(const TextCodec& from, const TextCodec& to, const uint8_t* p, size_t n, DataBuffer& out);
+    bool EncodeUnits(const TextCodec& to, const char16_t* units, size_t count, DataBuffer& out, OnError onError);
+    void EmitError(const TextCodec& to, const Offending& bad, DataBuffer& out);
     void ConvertToAltCodePage(const Offending& bad, DataBuffer& out) const;
     void Mark(uint8_t kind, DataBuffer& out) const;
 

@@ -1,8 +1,8 @@
 #include "text/StringBuffer.h"
 #include "text/HexDigits.h"
 
-#include "log/LogBase.h"
-#include "log/LogNull.h"
+#include "base/LogBase.h"
+#include "base/LogNull.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "platform/SystemError.h"

@@ -1,6 +1,6 @@
 #include "text/XString.h"
 
-#include "log/LogNull.h"
+#include "base/LogNull.h"
 #include "platform/CodePage.h"
 #include "text/EncodingConvert.h"
 

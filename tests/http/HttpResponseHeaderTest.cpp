@@ -1,6 +1,6 @@
 #include "http/HttpResponseHeader.h"
 
-#include "log/LogNull.h"
+#include "base/LogNull.h"
 #include "text/DataBuffer.h"
 
 #include <gtest/gtest.h>

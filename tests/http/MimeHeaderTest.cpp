@@ -1,8 +1,8 @@
 #include "http/MimeHeader.h"
 
+#include "base/LogNull.h"
 #include "http/Cookie.h"
 #include "http/MimeField.h"
-#include "log/LogNull.h"
 #include "log/Logger.h"
 #include "text/EncodingConvert.h"
 #include "text/StringBuffer.h"

@@ -1,4 +1,4 @@
-#include "log/LogNull.h"
+#include "base/LogNull.h"
 #include "log/Logger.h"
 
 #include "text/StringBuffer.h"

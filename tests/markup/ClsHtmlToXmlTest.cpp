@@ -1,7 +1,7 @@
 #include "markup/ClsHtmlToXml.h"
 
+#include "base/LogNull.h"
 #include "log/Logger.h"
-#include "log/LogNull.h"
 #include "markup/AttributeSet.h"
 #include "markup/ClsXml.h"
 #include "markup/HtmlParse.h"

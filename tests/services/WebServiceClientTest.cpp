@@ -178,6 +178,27 @@ TEST_F(WebServiceClientTest, BadExplicitBaseIsRefusedAndLogged)
     EXPECT_EQ(NewEntries().size(), 1u);
 }
 
+TEST_F(WebServiceClientTest, ServiceWithoutSuchAFlowIsRefusedWithoutARequest)
+{
+    const FormField::Values bookmark = FormField::Bookmark("http://example.org/", "t", "", "");
+    const std::pair<const char*, std::function<bool(WebServiceClient&)>> calls[] = {
+        {"login form of a request-interface service",
+         [](WebServiceClient& c) { return c.FormLogin(BookmarkService::Shadows, "demo", "demo"); }},
+        {"add form of a service this client does not serve",
+         [&](WebServiceClient& c) { return c.FormSubmit(BookmarkService::Delicious, bookmark); }},
+        {"request interface of a form site",
+         [&](WebServiceClient& c) { return c.SubmitWithAccount(BookmarkService::Netvouz, "demo", "demo", bookmark); }},
+    };
+    for (const auto& [name, call] : calls) {
+        SCOPED_TRACE(name);
+        WebServiceClient client;
+        ASSERT_TRUE(client.SetEndpoint(Base().c_str()));
+        EXPECT_FALSE(call(client));
+        EXPECT_TRUE(NewEntries().empty());
+        EXPECT_NE(testsupport::LogText(client.GetLog()).find("does not serve"), std::string::npos);
+    }
+}
+
 // A scripted site: answers every request on a connection with reply.
 testing::ScriptedServer::Script Answer(const std::string& reply)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "log/LogBase.h"
+#include "base/LogBase.h"
 #include "text/StringBuffer.h"
 
 #include <string>

@@ -1,8 +1,8 @@
 #include "text/CodePageTables.h"
 
-#include "log/LogNull.h"
-#include "text/ContentCoding.h"
+#include "base/LogNull.h"
 #include "text/CompressedContainer.h"
+#include "text/ContentCoding.h"
 #include "text/DataBuffer.h"
 #include "text/StringBuffer.h"
 

@@ -1,11 +1,11 @@
 #include "text/EncodingConvert.h"
 
-#include "log/LogNull.h"
+#include "base/LogNull.h"
 #include "log/Logger.h"
 #include "text/CodePageTables.h"
 #include "text/HashConvert.h"
-#include "text/UnicodeLookup.h"
 #include "text/StringBuffer.h"
+#include "text/UnicodeLookup.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include "Command.h"
 #include "Input.h"
 
-#include "log/LogNull.h"
+#include "base/LogNull.h"
 #include "text/CharsetNames.h"
 #include "text/DataBuffer.h"
 #include "text/EncodingConvert.h"

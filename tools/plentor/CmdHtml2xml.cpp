@@ -2,7 +2,7 @@
 #include "Command.h"
 #include "Input.h"
 
-#include "log/LogNull.h"
+#include "base/LogNull.h"
 #include "markup/ClsHtmlToXml.h"
 #include "markup/HtmlHelp.h"
 #include "text/CharsetNames.h"

@@ -2,7 +2,7 @@
 #include "Command.h"
 #include "Input.h"
 
-#include "log/LogNull.h"
+#include "base/LogNull.h"
 #include "markup/HtmlParse.h"
 #include "services/KeywordExtractor.h"
 #include "services/StopWords.h"

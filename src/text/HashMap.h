@@ -1,6 +1,6 @@
 #pragma once
 
-#include "services/ZentrelInt.h"
+#include "text/ZentrelInt.h"
 
 #include <cstddef>
 #include <cstdint>

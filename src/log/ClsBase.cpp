@@ -1,3 +1,3 @@
-#include "http/ClsBase.h"
+#include "log/ClsBase.h"
 
 // ClsBase is header-only; this unit keeps the one-pair-per-class layout.

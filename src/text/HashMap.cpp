@@ -1,4 +1,4 @@
-#include "services/HashMap.h"
+#include "text/HashMap.h"
 
 #include "text/Crc32.h"
 #include "text/Md5.h"

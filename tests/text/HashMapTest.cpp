@@ -1,4 +1,4 @@
-#include "services/HashMap.h"
+#include "text/HashMap.h"
 
 #include <gtest/gtest.h>
 

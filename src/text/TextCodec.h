@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace plentor {
+
+class HashConvert;
+class UnicodeLookup;
+
+// How the core conversion reads and writes one code page: a decoder into
+// UTF-16 units and an encoder back, with the tables they work from.
+struct TextCodec {
+    // What a decoder did: it stops when dst is full, at the end of the input, or
+    // before the first sequence it cannot read (reported in badBytes / badCode).
+    struct DecodeResult {
+        size_t consumed = 0;         // input bytes turned into units
+        size_t written = 0;          // units written
+        unsigned badBytes = 0;       // length of the unreadable sequence after the consumed bytes
+        uint32_t badCode = 0;        // its code point when badIsCharacter, else its first byte
+        bool badIsCharacter = false; // a character the decoder reads but cannot give as one unit
+    };
+
+    // What an encoder did: it stops at the end of the units or before the first
+    // unit the code page cannot hold. dst has room for maxBytesPerUnit per unit.
+    struct EncodeResult {
+        size_t consumed = 0;       // units written out
+        size_t written = 0;        // bytes written
+        bool failed = false;       // units[consumed] cannot be written
+    };
+
+    using Decoder = DecodeResult (*)(const TextCodec&, const uint8_t* p, size_t n, char16_t* dst, size_t room);
+    using Encoder = EncodeResult (*)(const TextCodec&, const char16_t* units, size_t count, uint8_t* dst);
+
+    int codePage = 0;
+    Decoder decode = nullptr;
+    Encoder encode = nullptr;
+    unsigned maxBytesPerUnit = 0;
+    const UnicodeLookup* byteUnits = nullptr;   // single-byte pages: byte -> unit
+    const HashConvert* table = nullptr;         // single-byte pages: unit -> byte; double-byte pages: both ways
+    const uint16_t* lowCodes = nullptr;         // table codes of units below 0x100, when worth making
+};
+
+} // namespace plentor
