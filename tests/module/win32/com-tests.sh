@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Plentor.dll under 64-bit Wine: registration checked key by key with `reg
-# query`, the objects driven from JScript and VBScript by cscript against the
+# Plentor.dll under 64-bit Wine: registration checked key by key from a `reg
+# export`, the objects driven from JScript and VBScript by cscript against the
 # bookmark emulator (DeliciousSubmit over HTTPS through nginx with a test CA
 # made here), the client program for what scripts cannot see, and
 # unregistration. Runs inside a Wine prefix session:
@@ -82,14 +82,54 @@ PLENTOR_TEST_LINKS=$(winpath "$work/links.txt")
 # --- registration
 classes="DeliciousSubmit:101 FurlSubmit:103 Netvouz:107 Shadows:109 Spurl:111 Blogmarks:113 QuorlaneSubmit:115 Simpy:117"
 
-# reg_value KEY [NAME]: the value's data as `reg query` prints it (empty when absent).
-reg_value() {
-    local out
-    if [ $# -gt 1 ]; then out=$("$wine" reg query "$1" /v "$2" 2>/dev/null)
-    else out=$("$wine" reg query "$1" /ve 2>/dev/null); fi
-    printf '%s\n' "$out" | tr -d '\r' | awk -F'    ' '/REG_SZ/ { print $4; exit }'
+# The registry is read from one `reg export` of HKCR per step rather than a
+# `reg query` per value: a few hundred Wine process starts are slow, and one
+# that fails to start would read as a missing value.
+# snapshot: export HKCR into $work/hkcr.tsv ("K<tab>key" and
+# "V<tab>key<tab>name<tab>data" lines, keys lower-cased, "@" for the default).
+snapshot() {
+    rm -f "$work/hkcr.reg"
+    "$wine" reg export HKCR "$(winpath "$work/hkcr.reg")" /y >/dev/null 2>&1 &&
+    python3 - "$work/hkcr.reg" >"$work/hkcr.tsv" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+text = data.decode("utf-16") if data[:2] in (b"\xff\xfe", b"\xfe\xff") else data.decode("utf-8", "replace")
+key = None
+def unquote(s, i):   # s[i] == '"': returns (text, index after the closing quote)
+    out, i = [], i + 1
+    while i < len(s) and s[i] != '"':
+        if s[i] == "\\" and i + 1 < len(s):
+            i += 1
+        out.append(s[i]); i += 1
+    return "".join(out), i + 1
+for line in text.replace("\r", "").split("\n"):
+    if line.startswith("[") and line.endswith("]"):
+        key = "hkcr" + line[1:-1][len("HKEY_CLASSES_ROOT"):]
+        key = key.lower()
+        print("K\t" + key)
+    elif key and (line.startswith("@=") or line.startswith('"')):
+        if line.startswith("@="):
+            name, rest = "@", line[2:]
+        else:
+            name, end = unquote(line, 0)
+            rest = line[end + 1:] if line[end:end + 1] == "=" else ""
+        if rest.startswith('"'):
+            value, _ = unquote(rest, 0)
+            print("V\t%s\t%s\t%s" % (key, name.lower(), value))
+PY
+    [ -s "$work/hkcr.tsv" ] || { fail "reg export HKCR gave nothing to read"; return 1; }
 }
-reg_exists() { "$wine" reg query "$1" >/dev/null 2>&1; }
+
+# reg_value KEY [NAME]: a string value's data from the snapshot (empty when absent).
+reg_value() {
+    local name=@
+    [ $# -gt 1 ] && name=$2
+    K=${1,,} N=${name,,} awk -F'\t' '$1 == "V" && $2 == ENVIRON["K"] && $3 == ENVIRON["N"] { print $4; exit }' \
+        "$work/hkcr.tsv"
+}
+reg_exists() {
+    K=${1,,} awk -F'\t' '$1 == "K" && $2 == ENVIRON["K"] { found = 1; exit } END { exit !found }' "$work/hkcr.tsv"
+}
 
 expect_value() {   # KEY NAME|"" EXPECTED
     local got
@@ -125,6 +165,7 @@ check_class_keys() {
 
 check_all_registered() {   # MODULE_PATH
     local before=$failures entry
+    snapshot || return 0
     for entry in $classes; do check_class_keys "${entry%%:*}" "${entry##*:}" "$1"; done
     reg_exists "HKCR\\TypeLib\\$libid\\1.0" || fail "type library not registered"
     [ "$failures" -eq "$before" ] && pass "every key of the eight classes and the type library ($1)"
@@ -133,6 +174,7 @@ check_all_registered() {   # MODULE_PATH
 
 check_all_removed() {
     local before=$failures entry class
+    snapshot || return 0
     for entry in $classes; do
         class=${entry%%:*}
         for key in "HKCR\\Plentor.$class.1" "HKCR\\Plentor.$class" "HKCR\\CLSID\\${clsids[$class]}"; do
@@ -220,6 +262,7 @@ mkdir -p "$quoted"
 cp "$dll" "$quoted/"
 qmodule=$(winpath "$quoted/Plentor.dll")
 "$wine" regsvr32 /s "$qmodule" || fail "regsvr32 of a path with a quote: exit status $?"
+snapshot
 expect_value "HKCR\\CLSID\\${clsids[Simpy]}\\InprocServer32" "" "$qmodule"
 out=$(cd "$work" && printf 'WScript.Quit(new ActiveXObject("Plentor.Simpy").Login === "" ? 0 : 1);\n' >q.js &&
       "$wine" cscript //nologo "$(winpath "$work/q.js")" 2>&1) && pass "an object created from a path with a quote" ||
