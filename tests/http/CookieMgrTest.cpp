@@ -27,18 +27,9 @@ namespace fs = std::filesystem;
 using testsupport::LogText;
 
 // A fresh directory for one test's files, removed afterwards.
-class TempDir {
+class TempDir : public testsupport::TempDirectory {
 public:
-    TempDir()
-    {
-        path_ = testsupport::MakeTempDirectory("plentor-cookie-");
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    const fs::path& Path() const { return path_; }
-    std::string File(const char* name) const { return (path_ / name).string(); }
-
-private:
-    fs::path path_;
+    TempDir() : TempDirectory("plentor-cookie-") {}
 };
 
 void WriteBytes(const std::string& path, std::string_view bytes)
@@ -103,7 +94,7 @@ public:
 private:
     StoreKind kind_;
     TempDir dir_;
-    std::string dirText_ = dir_.Path().string();
+    std::string dirText_ = dir_.Path();
     CookieStore store_;
 };
 
@@ -201,7 +192,7 @@ TEST_P(CookieStoresTest, ResponseCannotSetCookiesForAnotherSite)
     EXPECT_EQ(where_.Send("192.168.1.10", "/", log_), "");
     if (GetParam() == StoreKind::Directory) {
         EXPECT_TRUE(FilesIn(where_.Dir().Path()).empty());
-        EXPECT_FALSE(fs::exists(where_.Dir().Path().parent_path() / "etc"));
+        EXPECT_FALSE(fs::exists(fs::path(where_.Dir().Path()).parent_path() / "etc"));
     }
 }
 
@@ -310,13 +301,13 @@ TEST(CookieMgrTest, CorruptCookieFilesFailCleanlyAndAreKept)
         const std::string file = dir.File("example_com.xml");
         WriteBytes(file, bytes);
         Logger log;
-        EXPECT_FALSE(CookieMgr::LoadJar(dir.Path().string().c_str(), nullptr, "www.example.com", log));
+        EXPECT_FALSE(CookieMgr::LoadJar(dir.Path().c_str(), nullptr, "www.example.com", log));
         EXPECT_NE(LogText(log).find("not a cookie document"), std::string::npos) << LogText(log);
 
         Cookie cookie;
         cookie.SetDomain(".example.com");
         cookie.SetPair("a", "2");
-        EXPECT_FALSE(CookieMgr::SaveCookie(dir.Path().string().c_str(), nullptr, "www.example.com", cookie, log));
+        EXPECT_FALSE(CookieMgr::SaveCookie(dir.Path().c_str(), nullptr, "www.example.com", cookie, log));
         EXPECT_EQ(ReadBytes(file), bytes);
     }
 }
@@ -332,7 +323,7 @@ TEST(CookieMgrTest, MalformedEntriesInAFileAreSkipped)
                "<cookie key=\".example.com,/\"><good>4</good><x>line\nbreak</x></cookie>"
                "</cookies>");
     Logger log;
-    auto jar = CookieMgr::LoadJar(dir.Path().string().c_str(), nullptr, "example.com", log);
+    auto jar = CookieMgr::LoadJar(dir.Path().c_str(), nullptr, "example.com", log);
     ASSERT_TRUE(jar);
     StringBuffer header;
     jar->BuildCookieHeader("example.com", "/", header);
@@ -349,7 +340,7 @@ TEST(CookieMgrTest, OversizedCookieFileIsRefused)
     big += "</a></cookie></cookies>";
     WriteBytes(dir.File("example_com.xml"), big);
     Logger log;
-    EXPECT_FALSE(CookieMgr::LoadJar(dir.Path().string().c_str(), nullptr, "example.com", log));
+    EXPECT_FALSE(CookieMgr::LoadJar(dir.Path().c_str(), nullptr, "example.com", log));
     EXPECT_NE(LogText(log).find("Failed to read cookie file"), std::string::npos) << LogText(log);
 }
 
@@ -359,10 +350,10 @@ TEST(CookieMgrTest, NothingStoredGivesNoJar)
     CookieStore store;
     Logger log;
     EXPECT_FALSE(CookieMgr::LoadJar("memory", &store, "example.com", log));
-    EXPECT_FALSE(CookieMgr::LoadJar(dir.Path().string().c_str(), nullptr, "example.com", log));
+    EXPECT_FALSE(CookieMgr::LoadJar(dir.Path().c_str(), nullptr, "example.com", log));
     EXPECT_FALSE(CookieMgr::LoadJar(dir.File("missing").c_str(), nullptr, "example.com", log));
     WriteBytes(dir.File("example_com.xml"), "<cookies></cookies>");
-    EXPECT_FALSE(CookieMgr::LoadJar(dir.Path().string().c_str(), nullptr, "example.com", log));
+    EXPECT_FALSE(CookieMgr::LoadJar(dir.Path().c_str(), nullptr, "example.com", log));
 }
 
 TEST(CookieMgrTest, CookieFileNames)

@@ -1,8 +1,10 @@
 // The engine over HTTPS: nginx with a certificate from a CA made at run
 // time, trusted through PLENTOR_CA_FILE.
 #include "http/HttpClient.h"
+#include "support/CommandLineTool.h"
 #include "support/LogText.h"
 #include "support/NginxServer.h"
+#include "support/ScopedEnv.h"
 
 #include "http/ClsHttpRequest.h"
 #include "http/ClsHttpResponse.h"
@@ -15,10 +17,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <memory>
 #include <string>
-#include <sys/wait.h>
 
 namespace plentor {
 namespace {
@@ -60,10 +60,10 @@ protected:
         nginx.AddLocation("location = /form { return 200 \"accepted\"; }");
         ASSERT_TRUE(nginx.EnableHttps()) << nginx.Error();
         ASSERT_TRUE(nginx.Start()) << nginx.Error();
-        ::setenv("PLENTOR_CA_FILE", nginx.CaFile().c_str(), 1);
+        caFile_ = std::make_unique<testsupport::ScopedEnv>("PLENTOR_CA_FILE", nginx.CaFile().c_str());
     }
 
-    void TearDown() override { ::unsetenv("PLENTOR_CA_FILE"); }
+    void TearDown() override { caFile_.reset(); }
 
     std::string Url(const std::string& path) const
     {
@@ -71,6 +71,7 @@ protected:
     }
 
     NginxServer nginx;
+    std::unique_ptr<testsupport::ScopedEnv> caFile_;
 };
 
 TEST_F(HttpClientTlsTest, FramingsOverOneKeptAliveTlsConnection)
@@ -145,16 +146,9 @@ TEST_F(HttpClientTlsTest, BuiltRequestWithALargeBodyOverTls)
 
 TEST_F(HttpClientTlsTest, CommandLineGetOverHttps)
 {
-    const std::string command = std::string("'") + PLENTOR_CLI + "' get " + Url("/small.txt") + " 2>/dev/null";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    char block[256];
-    std::string out;
-    size_t n;
-    while ((n = std::fread(block, 1, sizeof block, pipe)) > 0) out.append(block, n);
-    const int status = ::pclose(pipe);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(out, "tiny");
+    const testsupport::CommandLineTool::Result run = testsupport::CommandLineTool::Run({"get", Url("/small.txt")});
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.out, "tiny");
 }
 
 } // namespace

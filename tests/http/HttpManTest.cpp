@@ -2,6 +2,7 @@
 
 #include "http/ClsHttpRequest.h"
 #include "http/ClsHttpResponse.h"
+#include "support/CommandLineTool.h"
 #include "support/LogText.h"
 #include "support/NginxServer.h"
 #include "support/ScriptedServer.h"
@@ -11,9 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -238,25 +236,6 @@ TEST_F(HttpManNginxTest, QuickGetBytesDeliversTheBytesUnchanged)
     EXPECT_EQ(http.GetResult().header.GetStatusCode(), 404);
 }
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-};
-
-CliRun RunCli(const std::string& arguments)
-{
-    CliRun run;
-    const std::string command = std::string("'") + PLENTOR_CLI + "' " + arguments + " 2>/dev/null";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return run;
-    char block[4096];
-    size_t n;
-    while ((n = std::fread(block, 1, sizeof block, pipe)) > 0) run.out.append(block, n);
-    const int status = ::pclose(pipe);
-    if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
-    return run;
-}
-
 TEST_F(HttpManNginxTest, CommandLineGet)
 {
     struct Case {
@@ -277,8 +256,8 @@ TEST_F(HttpManNginxTest, CommandLineGet)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
-        const CliRun run = RunCli(c.arguments);
-        EXPECT_EQ(run.exitCode, c.exitCode);
+        const testsupport::CommandLineTool::Result run = testsupport::CommandLineTool::Run(c.arguments);
+        EXPECT_EQ(run.exitStatus, c.exitCode);
         if (c.exitCode == 0) {
             EXPECT_EQ(run.out, c.out);
         }

@@ -2,17 +2,13 @@
 
 #include "log/Logger.h"
 #include "support/LogText.h"
+#include "support/LoopbackSocket.h"
 #include "support/NginxServer.h"
+#include "support/ScopedEnv.h"
 #include "support/TlsPeer.h"
 #include "text/DataBuffer.h"
 
 #include <gtest/gtest.h>
-#include <openssl/ssl.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -30,6 +26,7 @@ using testsupport::TestCertificates;
 using testsupport::TlsPeer;
 using testsupport::TlsPeerConnection;
 using testsupport::TlsPeerOptions;
+using testsupport::TlsVersion;
 
 // Every read in these tests gives up after this long, so a fault shows as a
 // failure instead of a hang.
@@ -40,27 +37,12 @@ constexpr int kConnectWaitSecs = 5;
 // when empty) for the lifetime of the object.
 class ScopedCaFile {
 public:
-    explicit ScopedCaFile(const std::string& path)
+    explicit ScopedCaFile(const std::string& path) : variable_("PLENTOR_CA_FILE", path.empty() ? nullptr : path.c_str())
     {
-        if (const char* old = std::getenv(kVariable)) {
-            hadOld_ = true;
-            old_ = old;
-        }
-        if (path.empty()) ::unsetenv(kVariable);
-        else ::setenv(kVariable, path.c_str(), 1);
     }
-    ~ScopedCaFile()
-    {
-        if (hadOld_) ::setenv(kVariable, old_.c_str(), 1);
-        else ::unsetenv(kVariable);
-    }
-    ScopedCaFile(const ScopedCaFile&) = delete;
-    ScopedCaFile& operator=(const ScopedCaFile&) = delete;
 
 private:
-    static constexpr const char* kVariable = "PLENTOR_CA_FILE";
-    bool hadOld_ = false;
-    std::string old_;
+    testsupport::ScopedEnv variable_;
 };
 
 std::string AsString(const DataBuffer& data)
@@ -317,7 +299,7 @@ TEST_F(SChannelPeerTest, RecordsArrivingWithTheLastHandshakeMessageAreReadFirst)
     TlsPeer peer({[&](TlsPeerConnection& c) {
                      if (c.Handshake(early)) c.DrainUntilClosed();
                  }},
-                 TlsPeerOptions{0, TLS1_2_VERSION});
+                 TlsPeerOptions{TlsVersion::Default, TlsVersion::Tls12});
     ASSERT_TRUE(peer.Ok()) << peer.Error();
     ScopedCaFile ca(peer.CaFile());
 
@@ -380,7 +362,7 @@ TEST_F(SChannelPeerTest, RenegotiationMidResponseContinuesTheResponse)
                      c.Send(secondPart);
                      c.DrainUntilClosed();
                  }},
-                 TlsPeerOptions{0, TLS1_2_VERSION});
+                 TlsPeerOptions{TlsVersion::Default, TlsVersion::Tls12});
     ASSERT_TRUE(peer.Ok()) << peer.Error();
     ScopedCaFile ca(peer.CaFile());
 
@@ -470,7 +452,7 @@ TEST_F(SChannelPeerTest, HandshakeFailuresAreReportedAndLeaveNoConnection)
          {"scRet: 80090326", "Aborting because of fatal error", "Error performing handshake"},
          "\x15"},
         {"server offers only TLS 1.1",
-         TlsPeerOptions{TLS1_1_VERSION, TLS1_1_VERSION},
+         TlsPeerOptions{TlsVersion::Tls11, TlsVersion::Tls11},
          [](TlsPeerConnection& c, std::string&) { c.Handshake(); },
          {"scRet: 80090331", "Aborting because of fatal error", "Error performing handshake"},
          ""},
@@ -522,15 +504,7 @@ TEST_F(SChannelPeerTest, ReadsAfterTheHandshakeWaitAsLongAsTheCallerAsked)
 // A port on loopback where nothing listens.
 int ClosedPort()
 {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    ::close(fd);
-    return ntohs(address.sin_port);
+    return testsupport::LoopbackSocket::FreePort();
 }
 
 TEST(SChannelTest, ShutdownOfANeverConnectedChannelFails)

@@ -7,12 +7,9 @@
 #include "text/DataBuffer.h"
 #include "text/StringBuffer.h"
 
-#include <arpa/inet.h>
+#include "support/LoopbackSocket.h"
+
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <functional>
 #include <string>
@@ -29,21 +26,18 @@ std::string AsString(const DataBuffer& data)
     return std::string(reinterpret_cast<const char*>(data.Data()), data.Size());
 }
 
-void SendAll(int fd, const std::string& bytes)
+using testsupport::LoopbackSocket;
+
+void SendAll(LoopbackSocket& client, const std::string& bytes)
 {
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-        ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) return;   // the client went away; nothing more to do
-        sent += static_cast<size_t>(n);
-    }
+    client.SendAll(bytes);   // a client that went away leaves nothing more to do
 }
 
 // Blocks until the client closes its end, so a test decides when the peer goes.
-void WaitForClientClose(int fd)
+void WaitForClientClose(LoopbackSocket& client)
 {
     char sink[4096];
-    while (::recv(fd, sink, sizeof sink, 0) > 0) {
+    while (client.Receive(sink, sizeof sink) > 0) {
     }
 }
 
@@ -51,52 +45,32 @@ void WaitForClientClose(int fd)
 // then closes the connection.
 class ScriptedPeer {
 public:
-    explicit ScriptedPeer(std::function<void(int)> script)
+    explicit ScriptedPeer(std::function<void(LoopbackSocket&)> script)
     {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener_, 1);
-        socklen_t size = sizeof address;
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
-        port_ = ntohs(address.sin_port);
+        listener_.Listen(1);
         thread_ = std::thread([this, script] {
-            int fd = ::accept(listener_, nullptr, nullptr);
-            if (fd < 0) return;
-            int one = 1;
-            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-            script(fd);
-            ::close(fd);
+            LoopbackSocket client;
+            if (!client.Accept(listener_)) return;
+            client.SetNoDelay();
+            script(client);
         });
     }
     ~ScriptedPeer()
     {
-        ::shutdown(listener_, SHUT_RDWR);   // wakes an accept that never got a client
+        listener_.Shutdown();   // wakes an accept that never got a client
         thread_.join();
-        ::close(listener_);
     }
-    int Port() const { return port_; }
+    int Port() const { return listener_.Port(); }
 
 private:
-    int listener_ = -1;
-    int port_ = 0;
+    LoopbackSocket listener_;
     std::thread thread_;
 };
 
 // A loopback port with nothing listening on it.
 int ClosedPort()
 {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t size = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    ::close(fd);
-    return ntohs(address.sin_port);
+    return LoopbackSocket::FreePort();
 }
 
 void ConnectTo(ZentrelSocket& socket, int port, Logger& log)
@@ -109,13 +83,13 @@ void ConnectTo(ZentrelSocket& socket, int port, Logger& log)
 TEST(ZentrelSocketTest, HeaderInSmallWritesKeepsReadAheadBodyForReceiveN)
 {
     const std::string header = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\nServer: test\r\n\r\n";
-    ScriptedPeer peer([&](int fd) {
+    ScriptedPeer peer([&](LoopbackSocket& client) {
         std::string all = header + "0123456789";
         for (size_t i = 0; i < all.size(); i += 3) {
-            SendAll(fd, all.substr(i, 3));
+            SendAll(client, all.substr(i, 3));
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-        WaitForClientClose(fd);
+        WaitForClientClose(client);
     });
     Logger log;
     ZentrelSocket socket;
@@ -151,7 +125,7 @@ TEST(ZentrelSocketTest, ReadersStopAtTheirLineEndAndLeaveTheRest)
     };
     for (const LineCase& c : cases) {
         SCOPED_TRACE(c.name);
-        ScriptedPeer peer([&](int fd) { SendAll(fd, c.sent); });
+        ScriptedPeer peer([&](LoopbackSocket& client) { SendAll(client, c.sent); });
         Logger log;
         ZentrelSocket socket;
         ConnectTo(socket, peer.Port(), log);
@@ -172,9 +146,9 @@ TEST(ZentrelSocketTest, LargeHeaderIsReadInBlocksNotByteByByte)
     std::string header = "HTTP/1.1 200 OK\r\n";
     while (header.size() < 64 * 1024) header += "X-Fill: " + std::string(100, 'a') + "\r\n";
     header += "\r\n";
-    ScriptedPeer peer([&](int fd) {
-        SendAll(fd, header + "tail");
-        WaitForClientClose(fd);
+    ScriptedPeer peer([&](LoopbackSocket& client) {
+        SendAll(client, header + "tail");
+        WaitForClientClose(client);
     });
     Logger log;
     ZentrelSocket socket;
@@ -190,9 +164,9 @@ TEST(ZentrelSocketTest, LargeHeaderIsReadInBlocksNotByteByByte)
 
 TEST(ZentrelSocketTest, HeaderWithoutEndFailsAtTheSizeLimit)
 {
-    ScriptedPeer peer([](int fd) {
-        SendAll(fd, std::string(1100 * 1024, 'a'));
-        WaitForClientClose(fd);
+    ScriptedPeer peer([](LoopbackSocket& client) {
+        SendAll(client, std::string(1100 * 1024, 'a'));
+        WaitForClientClose(client);
     });
     Logger log;
     ZentrelSocket socket;
@@ -208,8 +182,8 @@ TEST(ZentrelSocketTest, ReceiveUntilClosedCollectsEverythingAndMarksDisconnected
 {
     std::string payload;
     for (int i = 0; payload.size() < 50000; ++i) payload += std::to_string(i) + ",";
-    ScriptedPeer peer([&](int fd) {
-        for (size_t i = 0; i < payload.size(); i += 7000) SendAll(fd, payload.substr(i, 7000));
+    ScriptedPeer peer([&](LoopbackSocket& client) {
+        for (size_t i = 0; i < payload.size(); i += 7000) SendAll(client, payload.substr(i, 7000));
     });
     Logger log;
     ZentrelSocket socket;
@@ -223,7 +197,7 @@ TEST(ZentrelSocketTest, ReceiveUntilClosedCollectsEverythingAndMarksDisconnected
 
 TEST(ZentrelSocketTest, SilentPeerTimesOutWithinTheReadWait)
 {
-    ScriptedPeer peer([](int fd) { WaitForClientClose(fd); });
+    ScriptedPeer peer([](LoopbackSocket& client) { WaitForClientClose(client); });
     Logger log;
     ZentrelSocket socket;
     socket.SetMaxReadWaitMs(200);
@@ -246,14 +220,14 @@ TEST(ZentrelSocketTest, SendBytesDeliversEverythingInChunks)
     std::string request(10000, 'r');
     request += "\r\n\r\n";
     std::string received;
-    ScriptedPeer peer([&](int fd) {
+    ScriptedPeer peer([&](LoopbackSocket& client) {
         char block[1024];
         while (received.find("\r\n\r\n") == std::string::npos) {
-            ssize_t n = ::recv(fd, block, sizeof block, 0);
+            const long n = client.Receive(block, sizeof block);
             if (n <= 0) return;
             received.append(block, static_cast<size_t>(n));
         }
-        SendAll(fd, "ok\r\n");
+        SendAll(client, "ok\r\n");
     });
     Logger log;
     ZentrelSocket socket;
@@ -374,7 +348,7 @@ TEST(ProgressMonitorTest, PercentagesScaleLargeTotalsAndCapAtTotal)
 
 TEST(ProgressMonitorTest, SinkAbortStopsASend)
 {
-    ScriptedPeer peer([](int fd) { WaitForClientClose(fd); });
+    ScriptedPeer peer([](LoopbackSocket& client) { WaitForClientClose(client); });
     Logger log;
     ZentrelSocket socket;
     ConnectTo(socket, peer.Port(), log);

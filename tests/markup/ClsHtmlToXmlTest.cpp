@@ -8,6 +8,7 @@
 #include "markup/TreeInfo.h"
 #include "markup/XmlParser.h"
 #include "support/LogText.h"
+#include "support/ScopedCodePage.h"
 #include "text/StringBuffer.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -263,32 +263,6 @@ TEST(ClsHtmlToXmlTest, ReferencesGoIntoTheOutputCodePage)
     }
 }
 
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name)
-    {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        Set(value);
-    }
-    ~ScopedEnv() { old_ ? Set(old_->c_str()) : Set(nullptr); }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    void Set(const char* value)
-    {
-#ifdef _WIN32
-        _putenv_s(name_.c_str(), value ? value : "");
-#else
-        value ? setenv(name_.c_str(), value, 1) : unsetenv(name_.c_str());
-#endif
-    }
-
-    std::string name_;
-    std::optional<std::string> old_;
-};
-
 std::string DeclaredEncoding(const std::string& xml)
 {
     LogNull quiet;
@@ -325,7 +299,9 @@ TEST(ClsHtmlToXmlTest, DeclarationNamesTheEncodingOfTheText)
         {metaUtf8, nullptr, ansi, "1251", "windows-1251"},
     };
     for (const Case& c : cases) {
-        ScopedEnv acp("PLENTOR_ACP", c.acp);
+        testsupport::ScopedCodePage acp(c.acp);
+        if (!acp.Active())
+            continue;   // Windows runs the rows of its own code page
         ClsHtmlToXml converter;
         converter.SetHtml(c.html, c.form);
         if (c.charset)

@@ -30,17 +30,9 @@ std::string LogText(ClsXml& xml)
 }
 
 // A fresh directory for one test's files, removed afterwards.
-class TempDir {
+class TempDir : public testsupport::TempDirectory {
 public:
-    TempDir()
-    {
-        path_ = testsupport::MakeTempDirectory("plentor-xml-");
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    std::string File(const char* name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
+    TempDir() : TempDirectory("plentor-xml-") {}
 };
 
 void WriteBytes(const std::string& path, std::string_view bytes)

@@ -1,6 +1,7 @@
 #include "module/BoundaryText.h"
 
 #include "services/ServiceWire.h"
+#include "support/ScopedCodePage.h"
 #include "text/StringBuffer.h"
 #include "text/XString.h"
 
@@ -11,6 +12,7 @@
 namespace plentor {
 namespace {
 
+using testsupport::ScopedCodePage;
 using testsupport::ScopedEnv;
 
 struct ToAnsiCase {
@@ -38,7 +40,9 @@ TEST(BoundaryTextTest, HostTextReachesTheClientsInTheAnsiCodePage)
     };
     for (const ToAnsiCase& c : cases) {
         SCOPED_TRACE(c.name);
-        ScopedEnv acp("PLENTOR_ACP", c.codePage);
+        ScopedCodePage acp(c.codePage);
+        if (!acp.Active())
+            continue;   // Windows runs the rows of its own code page
         const HostString host =
             c.host == nullptr ? HostString(nullptr) : HostString(std::u16string_view(c.host, c.units));
         EXPECT_EQ(BoundaryText::ToAnsi(host).ToStdString(), c.bytes);
@@ -73,7 +77,9 @@ TEST(BoundaryTextTest, AnsiBytesReachTheHostAsUtf16)
     };
     for (const FromBytesCase& c : cases) {
         SCOPED_TRACE(c.name);
-        ScopedEnv acp("PLENTOR_ACP", c.codePage);
+        ScopedCodePage acp(c.codePage);
+        if (!acp.Active())
+            continue;   // Windows runs the rows of its own code page
         EXPECT_EQ(BoundaryText::FromAnsi(StringBuffer(c.bytes.data(), static_cast<int>(c.bytes.size()))), c.host);
     }
 }

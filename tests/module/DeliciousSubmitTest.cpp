@@ -187,7 +187,7 @@ protected:
     // Writes a file (name in UTF-8) and gives its path as the host passes it.
     std::u16string Write(const std::string& name, const std::string& bytes) const
     {
-        std::ofstream(dir_ / name, std::ios::binary) << bytes;
+        std::ofstream(dir_ / std::filesystem::path(std::u8string(name.begin(), name.end())), std::ios::binary) << bytes;
         return Path(std::u16string(name.begin(), name.end()));
     }
 
@@ -236,7 +236,8 @@ TEST_F(DeliciousSubmitLinksTest, IndexOutsideTheListGivesEmptyText)
 {
     DeliciousSubmit o;
     ASSERT_EQ(o.LoadUrls(Write("urls.txt", "http://a/\nhttp://b/\n")), 1);
-    const long outside[] = {-1, 2, LONG_MAX, LONG_MIN, static_cast<long>(INT_MAX) + 1};
+    // Past INT_MAX where long is wider than int (LP64); LONG_MAX again on Windows.
+    const long outside[] = {-1, 2, LONG_MAX, LONG_MIN, static_cast<long>(std::min<long long>(1LL + INT_MAX, LONG_MAX))};
     for (long index : outside) {
         SCOPED_TRACE(index);
         EXPECT_EQ(o.GetLink(index), u"");

@@ -11,6 +11,7 @@
 
 #include "module/ObjectWire.h"
 #include "services/ServiceWire.h"
+#include "support/ScopedCodePage.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +24,6 @@ namespace plentor {
 namespace {
 
 using testsupport::RequestFields;
-using testsupport::ScopedEnv;
 
 using Results = std::vector<long>;
 using Fields = std::map<std::string, std::string>;
@@ -155,7 +155,9 @@ TEST_F(ObjectFlowsTest, TextTravelsInTheActiveCodePageOrAsUtf8ForQuorlane)
         {"65001", utf8Title},
     };
     for (const PageCase& page : pages) {
-        ScopedEnv acp("PLENTOR_ACP", page.codePage);
+        testsupport::ScopedCodePage acp(page.codePage);
+        if (!acp.Active())
+            continue;   // Windows runs the row of its own code page
         for (const ObjectCase& c : ObjectCases()) {
             SCOPED_TRACE(std::string(c.name) + " in code page " + page.codePage);
             Check(c, u"Caf\u00e9 \u4e2d", c.unicode ? utf8Title : page.ansiTitle);

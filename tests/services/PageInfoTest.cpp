@@ -4,13 +4,9 @@
 
 #include "services/ServiceWire.h"
 #include "support/BookmarkEmulator.h"
+#include "support/LoopbackSocket.h"
 
 #include <gtest/gtest.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -54,15 +50,7 @@ std::vector<std::string> SortedWords(const std::string& line)
 // A loopback URL on which nothing listens: the port was bound and released.
 std::string UnreachableUrl()
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t size = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    ::close(fd);
-    return "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/page.html";
+    return "http://127.0.0.1:" + std::to_string(testsupport::LoopbackSocket::FreePort()) + "/page.html";
 }
 
 // ---- Pure parts: the title rule and the special domains -----------------

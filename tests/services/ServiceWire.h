@@ -4,18 +4,12 @@
 // texts the clients must send, and small loopback helpers.
 
 #include "support/BookmarkEmulator.h"
+#include "support/LoopbackSocket.h"
+#include "support/ScopedEnv.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <memory>
-#include <optional>
 #include <regex>
 #include <string>
 #include <thread>
@@ -128,55 +122,24 @@ inline std::string MaskTokens(const std::string& raw)
     return std::regex_replace(raw, kToken, "={token}");
 }
 
-// Sets an environment variable for one scope, restoring the old value.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name)
-    {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value != nullptr) ::setenv(name, value, 1);
-        else ::unsetenv(name);
-    }
-    ~ScopedEnv()
-    {
-        if (old_) ::setenv(name_.c_str(), old_->c_str(), 1);
-        else ::unsetenv(name_.c_str());
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string name_;
-    std::optional<std::string> old_;
-};
-
 // A loopback listener that accepts one connection, keeps the first bytes
 // the client sends and hangs up: enough to tell a TLS hello from plain HTTP.
 class FirstBytesListener {
 public:
     FirstBytesListener()
     {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener_, 4);
-        socklen_t size = sizeof address;
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
-        port_ = ntohs(address.sin_port);
+        listener_.Listen(4);
         thread_ = std::thread([this] { Run(); });
     }
     ~FirstBytesListener()
     {
-        ::shutdown(listener_, SHUT_RDWR);
+        listener_.Shutdown();
         if (thread_.joinable()) thread_.join();
-        ::close(listener_);
     }
     FirstBytesListener(const FirstBytesListener&) = delete;
     FirstBytesListener& operator=(const FirstBytesListener&) = delete;
 
-    int Port() const { return port_; }
+    int Port() const { return listener_.Port(); }
     // Waits for the one connection to end (bounded), then gives its first bytes.
     const std::string& Received()
     {
@@ -189,21 +152,14 @@ private:
 
     void Run()
     {
-        pollfd p{listener_, POLLIN, 0};
-        if (::poll(&p, 1, kWaitMs) <= 0) return;
-        const int fd = ::accept(listener_, nullptr, nullptr);
-        if (fd < 0) return;
-        pollfd q{fd, POLLIN, 0};
+        LoopbackSocket client;
+        if (!client.Accept(listener_, kWaitMs)) return;
         char block[16];
-        if (::poll(&q, 1, kWaitMs) > 0) {
-            const ssize_t n = ::recv(fd, block, sizeof block, 0);
-            if (n > 0) received_.assign(block, static_cast<size_t>(n));
-        }
-        ::close(fd);
+        const long n = client.Receive(block, sizeof block, kWaitMs);
+        if (n > 0) received_.assign(block, static_cast<size_t>(n));
     }
 
-    int listener_ = -1;
-    int port_ = 0;
+    LoopbackSocket listener_;
     std::string received_;
     std::thread thread_;
 };

@@ -1,14 +1,7 @@
 #include "support/BookmarkEmulator.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "support/LoopbackSocket.h"
+#include "support/UnixHost.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -36,27 +29,12 @@ constexpr int kFetchTimeoutMs = 5000;
 
 const char* const kScript = PLENTOR_SOURCE_DIR "/tools/bookmark-emulator/bookmark-emulator.py";
 
-std::string MakeTempDir()
+std::string ReadFileText(const std::string& path)
 {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/plentor-emulator-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    return ::mkdtemp(buf.data()) != nullptr ? std::string(buf.data()) : std::string();
-}
-
-// The python3 on PATH, or empty.
-std::string FindPython()
-{
-    const char* path = std::getenv("PATH");
-    std::stringstream dirs(path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin");
-    std::string dir;
-    while (std::getline(dirs, dir, ':')) {
-        const std::string candidate = (dir.empty() ? "." : dir) + "/python3";
-        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-    }
-    return std::string();
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 // A minimal reader for the journal's JSON lines: objects, arrays, strings,
@@ -215,21 +193,23 @@ BookmarkEmulator::Entry ToEntry(const JsonValue& line)
 } // namespace
 
 BookmarkEmulator::BookmarkEmulator(const std::vector<std::pair<std::string, std::string>>& pages)
+    : dir_("plentor-emulator-", TempDirectory::Place::SharedWithUnix)
 {
-    const std::string python = FindPython();
+    const std::string python = UnixHost::Reachable() ? ChildProcess::FindProgram("python3") : std::string();
     if (python.empty()) {
-        error_ = "python3 is not installed; skipping the bookmark emulator tests";
+        error_ = UnixHost::Reachable() ? "python3 is not installed; skipping the bookmark emulator tests"
+                                       : "this Windows is not Wine and cannot start python3; skipping the bookmark "
+                                         "emulator tests";
         return;
     }
-    dir_ = MakeTempDir();
-    if (dir_.empty()) {
+    if (dir_.Path().empty()) {
         error_ = "cannot make a temp dir for the emulator";
         return;
     }
     std::error_code ec;
-    std::filesystem::create_directory(dir_ + "/pages", ec);
+    std::filesystem::create_directory(dir_.File("pages"), ec);
     for (const auto& [name, content] : pages) {
-        std::ofstream(dir_ + "/pages/" + name, std::ios::binary) << content;
+        std::ofstream(dir_.File("pages/" + name), std::ios::binary) << content;
     }
     Launch(python, kScript);
 }
@@ -237,10 +217,6 @@ BookmarkEmulator::BookmarkEmulator(const std::vector<std::pair<std::string, std:
 BookmarkEmulator::~BookmarkEmulator()
 {
     Stop();
-    if (!dir_.empty()) {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
 }
 
 std::string BookmarkEmulator::Base() const
@@ -250,66 +226,34 @@ std::string BookmarkEmulator::Base() const
 
 bool BookmarkEmulator::Launch(const std::string& python, const std::string& script)
 {
-    int out[2];
-    if (::pipe(out) != 0) {
-        error_ = "pipe failed";
+    const std::vector<std::string> argv{python, UnixHost::UnixPath(script), "--port", "0",
+                                        "--journal", UnixHost::UnixPath(dir_.File("journal.jsonl")),
+                                        "--pages", UnixHost::UnixPath(dir_.File("pages"))};
+    if (!process_.Start(argv, dir_.File("stdout.txt"), dir_.File("stderr.txt"))) {
+        error_ = process_.Error();
         return false;
     }
-    std::vector<std::string> argv{python, script, "--port", "0", "--journal", dir_ + "/journal.jsonl",
-                                  "--pages", dir_ + "/pages"};
-    std::vector<char*> args;
-    for (std::string& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    const std::string errFile = dir_ + "/stderr.txt";
-    const pid_t parent = ::getpid();
-    const pid_t pid = ::fork();
-    if (pid < 0) {
-        ::close(out[0]);
-        ::close(out[1]);
-        error_ = "fork failed";
-        return false;
-    }
-    if (pid == 0) {
-        // A test that crashes must not leave its emulator behind.
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parent) ::_exit(1);
-        ::dup2(out[1], STDOUT_FILENO);
-        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-        if (err >= 0) ::dup2(err, STDERR_FILENO);
-        ::close(out[0]);
-        ::close(out[1]);
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
-    pid_ = pid;
-    ::close(out[1]);
-    const bool ok = ReadPort(out[0]);
-    ::close(out[0]);
+    const bool ok = ReadPort();
     if (!ok) Stop();
     return ok;
 }
 
 // Reads the first output line, the port, within the start bound.
-bool BookmarkEmulator::ReadPort(int fd)
+bool BookmarkEmulator::ReadPort()
 {
     std::string line;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartWaitMs);
-    while (line.find('\n') == std::string::npos && line.size() < kMaxPortLine) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        pollfd p{fd, POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) {
+    for (int waited = 0;; waited += kPollMs) {
+        line = ReadFileText(dir_.File("stdout.txt"));
+        if (line.find('\n') != std::string::npos || line.size() >= kMaxPortLine) break;
+        if (!process_.Running()) {
+            error_ = "the emulator ended at start: " + ReadFileText(dir_.File("stderr.txt"));
+            return false;
+        }
+        if (waited >= kStartWaitMs) {
             error_ = "the emulator printed no port within " + std::to_string(kStartWaitMs) + " ms";
             return false;
         }
-        char c;
-        if (::read(fd, &c, 1) != 1) {
-            std::ifstream err(dir_ + "/stderr.txt");
-            std::stringstream text;
-            text << err.rdbuf();
-            error_ = "the emulator ended at start: " + text.str();
-            return false;
-        }
-        line.push_back(c);
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
     }
     port_ = std::atoi(line.c_str());
     if (port_ <= 0 || port_ > 65535) {
@@ -322,18 +266,7 @@ bool BookmarkEmulator::ReadPort(int fd)
 
 void BookmarkEmulator::Stop()
 {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    int status = 0;
-    for (int waited = 0; ::waitpid(pid_, &status, WNOHANG) == 0; waited += kPollMs) {
-        if (waited >= kStopWaitMs) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, &status, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-    }
-    pid_ = -1;
+    process_.Stop(kStopWaitMs);
     port_ = 0;
 }
 
@@ -345,7 +278,7 @@ std::vector<BookmarkEmulator::Entry> BookmarkEmulator::Journal() const
 std::vector<BookmarkEmulator::Entry> BookmarkEmulator::JournalSince(size_t from) const
 {
     std::vector<Entry> entries;
-    std::ifstream in(dir_ + "/journal.jsonl", std::ios::binary);
+    std::ifstream in(dir_.File("journal.jsonl"), std::ios::binary);
     std::string line;
     for (size_t index = 0; std::getline(in, line); ++index) {
         if (index < from) continue;
@@ -357,26 +290,14 @@ std::vector<BookmarkEmulator::Entry> BookmarkEmulator::JournalSince(size_t from)
 
 std::string BookmarkEmulator::Fetch(const std::string& path) const
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) return std::string();
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<uint16_t>(port_));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    LoopbackSocket socket;
     std::string reply;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-        const std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
-        if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
-            char block[4096];
-            pollfd p{fd, POLLIN, 0};
-            while (::poll(&p, 1, kFetchTimeoutMs) > 0) {
-                const ssize_t n = ::recv(fd, block, sizeof block, 0);
-                if (n <= 0) break;
-                reply.append(block, static_cast<size_t>(n));
-            }
-        }
+    const std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+    if (socket.Connect(port_) && socket.SendAll(request)) {
+        char block[4096];
+        long n;
+        while ((n = socket.Receive(block, sizeof block, kFetchTimeoutMs)) > 0) reply.append(block, static_cast<size_t>(n));
     }
-    ::close(fd);
     const size_t bodyAt = reply.find("\r\n\r\n");
     if (reply.compare(0, 13, "HTTP/1.1 200 ") != 0 || bodyAt == std::string::npos) return std::string();
     return reply.substr(bodyAt + 4);

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <sys/types.h>
+#include "support/ChildProcess.h"
+#include "support/TempDirectory.h"
 
 #include <string>
 #include <utility>
@@ -12,7 +13,8 @@ namespace plentor::testsupport {
 // python3 child on a free loopback port that answers for all eight services
 // and journals every request it receives, byte for byte. Its journal and
 // pages live in a temp dir removed with the object; the destructor stops the
-// child (TERM, then KILL after a bounded wait).
+// child (TERM, then KILL after a bounded wait). Under Wine python3 is the
+// machine's Unix program, reached through ChildProcess.
 //
 // Use: construct, then GTEST_SKIP() << emulator.Error() unless Started().
 class BookmarkEmulator {
@@ -50,11 +52,11 @@ public:
 
 private:
     bool Launch(const std::string& python, const std::string& script);
-    bool ReadPort(int fd);
+    bool ReadPort();
     void Stop();
 
-    std::string dir_;
-    pid_t pid_ = -1;
+    TempDirectory dir_;
+    ChildProcess process_;
     int port_ = 0;
     std::string error_;
 };

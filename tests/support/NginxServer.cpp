@@ -1,13 +1,7 @@
 #include "support/NginxServer.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "support/LoopbackSocket.h"
+#include "support/UnixHost.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -20,9 +14,10 @@
 namespace plentor::testsupport {
 namespace {
 
-// nginx normally listens within a few milliseconds; the bound keeps a broken
-// install from hanging the suite.
-constexpr int kStartWaitMs = 5000;
+// nginx normally listens within a few milliseconds (a second under Wine,
+// where it starts through a shell); the bound keeps a broken install from
+// hanging the suite.
+constexpr int kStartWaitMs = 10000;
 // A TERM stops nginx at once; a KILL follows if it does not.
 constexpr int kStopWaitMs = 5000;
 constexpr int kPollMs = 10;
@@ -30,44 +25,10 @@ constexpr int kPollMs = 10;
 // before nginx binds it; a fresh pair of ports is tried then.
 constexpr int kStartAttempts = 3;
 
-std::string MakeTempDir()
-{
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/plentor-nginx-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    return ::mkdtemp(buf.data()) != nullptr ? std::string(buf.data()) : std::string();
-}
-
-// A port the kernel has just found free on 127.0.0.1 (0 when none).
-int FreeLoopbackPort()
-{
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) return 0;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
-        port = ntohs(addr.sin_port);
-    }
-    ::close(fd);
-    return port;
-}
-
 bool Accepts(int port)
 {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) return false;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<uint16_t>(port));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    ::close(fd);
-    return ok;
+    LoopbackSocket probe;
+    return probe.Connect(port);
 }
 
 std::string ReadFileText(const std::string& path)
@@ -80,29 +41,29 @@ std::string ReadFileText(const std::string& path)
 
 std::string NginxBinary()
 {
-    return FindProgram("nginx", {"/usr/sbin/nginx", "/usr/local/sbin/nginx", "/usr/local/nginx/sbin/nginx"});
+    return ChildProcess::FindProgram("nginx",
+                                     {"/usr/sbin/nginx", "/usr/local/sbin/nginx", "/usr/local/nginx/sbin/nginx"});
 }
 
 } // namespace
 
 NginxServer::NginxServer()
-    : dir_(MakeTempDir()), docRoot_(dir_ + "/www"), certs_(dir_)
+    : dir_("plentor-nginx-", TempDirectory::Place::SharedWithUnix), unixDir_(UnixHost::UnixPath(dir_.Path())),
+      docRoot_(dir_.File("www")), certs_(dir_.Path())
 {
     std::error_code ec;
     std::filesystem::create_directories(docRoot_, ec);
-    std::filesystem::create_directories(dir_ + "/tmp", ec);
+    std::filesystem::create_directories(dir_.File("tmp"), ec);
 }
 
 NginxServer::~NginxServer()
 {
     Stop();
-    std::error_code ec;
-    if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
 }
 
 bool NginxServer::Available()
 {
-    return !NginxBinary().empty() && TestCertificates::OpenSslAvailable();
+    return UnixHost::Reachable() && !NginxBinary().empty() && TestCertificates::OpenSslAvailable();
 }
 
 bool NginxServer::EnableHttps()
@@ -141,7 +102,7 @@ std::string NginxServer::ChunkedLocation(const std::string& prefix)
 
 bool NginxServer::WriteDocFile(const std::string& relativePath, const std::string& content)
 {
-    std::filesystem::path path = std::filesystem::path(docRoot_) / relativePath;
+    std::filesystem::path path = (std::filesystem::path(docRoot_) / relativePath).make_preferred();
     std::error_code ec;
     std::filesystem::create_directories(path.parent_path(), ec);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -153,10 +114,10 @@ bool NginxServer::WriteDocFile(const std::string& relativePath, const std::strin
 std::string NginxServer::ServerBlock(int port, bool https) const
 {
     std::string block = "  server {\n    listen 127.0.0.1:" + std::to_string(port) + (https ? " ssl" : "") +
-                        ";\n    server_name localhost;\n    root " + docRoot_ + ";\n";
+                        ";\n    server_name localhost;\n    root " + UnixHost::UnixPath(docRoot_) + ";\n";
     if (https) {
-        block += "    ssl_certificate " + serverCert_.certFile + ";\n    ssl_certificate_key " +
-                 serverCert_.keyFile + ";\n";
+        block += "    ssl_certificate " + UnixHost::UnixPath(serverCert_.certFile) + ";\n    ssl_certificate_key " +
+                 UnixHost::UnixPath(serverCert_.keyFile) + ";\n";
         if (!sslProtocols_.empty()) block += "    ssl_protocols " + sslProtocols_ + ";\n";
     }
     for (const std::string& location : locations_) block += "    " + location + "\n";
@@ -165,16 +126,17 @@ std::string NginxServer::ServerBlock(int port, bool https) const
 
 bool NginxServer::WriteConfig()
 {
-    const std::string tmp = dir_ + "/tmp/";
+    const std::string& dir = unixDir_;
+    const std::string tmp = dir + "/tmp/";
     std::ostringstream conf;
     conf << "daemon off;\nmaster_process off;\n"
-         << "pid " << dir_ << "/nginx.pid;\nlock_file " << dir_ << "/nginx.lock;\n"
-         << "error_log " << dir_ << "/error.log info;\n";
-    // As root a lone nginx process would switch to "nobody", which cannot
-    // read the private temp dir.
-    if (::geteuid() == 0) conf << "user root root;\n";
-    conf << "events { worker_connections 64; }\n"
-         << "http {\n  access_log " << dir_ << "/access.log;\n"
+         << "pid " << dir << "/nginx.pid;\nlock_file " << dir << "/nginx.lock;\n"
+         << "error_log " << dir << "/error.log info;\n"
+         // As root a lone nginx process would switch to "nobody", which cannot
+         // read the private temp dir; run by another user nginx ignores this.
+         << "user root root;\n"
+         << "events { worker_connections 64; }\n"
+         << "http {\n  access_log " << dir << "/access.log;\n"
          << "  client_body_temp_path " << tmp << "body;\n  proxy_temp_path " << tmp << "proxy;\n"
          << "  fastcgi_temp_path " << tmp << "fastcgi;\n  uwsgi_temp_path " << tmp << "uwsgi;\n"
          << "  scgi_temp_path " << tmp << "scgi;\n"
@@ -183,11 +145,12 @@ bool NginxServer::WriteConfig()
          << ServerBlock(port_, false);
     if (https_) conf << ServerBlock(httpsPort_, true);
     conf << "}\n";
-    std::ofstream out(dir_ + "/nginx.conf", std::ios::binary | std::ios::trunc);
+    const std::string confFile = dir_.File("nginx.conf");
+    std::ofstream out(confFile, std::ios::binary | std::ios::trunc);
     out << conf.str();
     out.close();
     if (out) return true;
-    error_ = "cannot write " + dir_ + "/nginx.conf";
+    error_ = "cannot write " + confFile;
     return false;
 }
 
@@ -200,46 +163,26 @@ bool NginxServer::Launch()
     }
     // -p keeps relative paths inside the temp dir; -e (nginx 1.19.5 and later)
     // sends messages from before the config is read there too.
-    std::vector<std::string> argv{binary, "-p", dir_ + "/", "-c", dir_ + "/nginx.conf", "-e", dir_ + "/error.log"};
-    std::vector<char*> args;
-    for (std::string& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    std::string outFile = dir_ + "/nginx.out";
-    pid_t parent = ::getpid();
-    pid_t pid = ::fork();
-    if (pid < 0) {
-        error_ = "fork failed";
-        return false;
-    }
-    if (pid == 0) {
-        // A test that crashes must not leave its server behind.
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parent) ::_exit(1);
-        int fd = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-        if (fd >= 0) {
-            ::dup2(fd, STDOUT_FILENO);
-            ::dup2(fd, STDERR_FILENO);
-        }
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
-    pid_ = pid;
-    return true;
+    const std::vector<std::string> argv{binary, "-p", unixDir_ + "/", "-c", unixDir_ + "/nginx.conf",
+                                        "-e", unixDir_ + "/error.log"};
+    const std::string outFile = dir_.File("nginx.out");
+    if (process_.Start(argv, outFile, outFile)) return true;
+    error_ = process_.Error();
+    return false;
 }
 
 // nginx writes its pid file only after binding every listen socket, so the
-// pid file tells our nginx apart from another program on a reused port.
+// pid file (in our own dir, removed before the start) tells our nginx apart
+// from another program on a reused port.
 bool NginxServer::WaitUntilAccepting()
 {
-    const std::string pidFile = dir_ + "/nginx.pid";
+    const std::string pidFile = dir_.File("nginx.pid");
     for (int waited = 0; waited < kStartWaitMs; waited += kPollMs) {
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
+        if (!process_.Running()) {
             error_ = "nginx exited at start: " + ErrorLogTail();
             return false;
         }
-        bool bound = std::atoi(ReadFileText(pidFile).c_str()) == pid_;
+        bool bound = std::atoi(ReadFileText(pidFile).c_str()) > 0;
         if (bound && Accepts(port_) && (!https_ || Accepts(httpsPort_))) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
     }
@@ -250,17 +193,17 @@ bool NginxServer::WaitUntilAccepting()
 
 bool NginxServer::Start()
 {
-    if (dir_.empty()) {
+    if (dir_.Path().empty() || unixDir_.empty()) {
         error_ = "cannot make a temp dir for nginx";
         return false;
     }
-    if (pid_ > 0) return true;
+    if (process_.Running()) return true;
     for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
-        port_ = FreeLoopbackPort();
-        httpsPort_ = https_ ? FreeLoopbackPort() : 0;
+        port_ = LoopbackSocket::FreePort();
+        httpsPort_ = https_ ? LoopbackSocket::FreePort() : 0;
         if (port_ == 0 || port_ == httpsPort_) continue;
         std::error_code ec;
-        std::filesystem::remove(dir_ + "/nginx.pid", ec);
+        std::filesystem::remove(dir_.File("nginx.pid"), ec);
         if (!WriteConfig() || !Launch()) return false;
         if (WaitUntilAccepting()) return true;
     }
@@ -269,24 +212,13 @@ bool NginxServer::Start()
 
 void NginxServer::Stop()
 {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    int status = 0;
-    for (int waited = 0; ::waitpid(pid_, &status, WNOHANG) == 0; waited += kPollMs) {
-        if (waited >= kStopWaitMs) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, &status, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-    }
-    pid_ = -1;
+    process_.Stop(kStopWaitMs);
 }
 
 std::string NginxServer::ErrorLogTail() const
 {
     constexpr size_t kTailBytes = 2000;   // the last few messages explain a failure
-    std::string text = ReadFileText(dir_ + "/nginx.out") + ReadFileText(dir_ + "/error.log");
+    std::string text = ReadFileText(dir_.File("nginx.out")) + ReadFileText(dir_.File("error.log"));
     return text.size() > kTailBytes ? text.substr(text.size() - kTailBytes) : text;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "support/ChildProcess.h"
+#include "support/TempDirectory.h"
 #include "support/TestCertificates.h"
-
-#include <sys/types.h>
 
 #include <string>
 #include <vector>
@@ -13,7 +13,8 @@ namespace plentor::testsupport {
 // logs, pid file, temp files, certificates) lives in its own temp dir, removed
 // with the object, so tests run in parallel. The server runs in the
 // foreground as a child of the test (one process, no master) and is stopped
-// by the destructor, or by the kernel if the test process dies.
+// by the destructor, or when the test run ends (see ChildProcess). Under
+// Wine nginx is the machine's Unix program, reached through ChildProcess.
 //
 // Use: construct, fill DocRoot(), optionally EnableHttps() and AddLocation(),
 // then ASSERT_TRUE(server.Start()) << server.Error();
@@ -36,14 +37,15 @@ namespace plentor::testsupport {
 class NginxServer {
 public:
     static constexpr const char* kMissingMessage =
-        "nginx or the openssl tool is not installed (scripts/bootstrap installs both); skipping loopback HTTP test";
+        "nginx or the openssl tool is not installed (scripts/bootstrap installs both), or this Windows is not Wine "
+        "and has no Unix side to run them; skipping loopback HTTP test";
 
     NginxServer();
     ~NginxServer();
     NginxServer(const NginxServer&) = delete;
     NginxServer& operator=(const NginxServer&) = delete;
 
-    // True when an nginx binary and the openssl tool can be found.
+    // True when an nginx binary and the openssl tool can be found and started.
     static bool Available();
 
     // Adds an HTTPS server on its own port with a server certificate for
@@ -73,7 +75,7 @@ public:
     int HttpsPort() const { return httpsPort_; }
     const std::string& CaFile() const { return certs_.CaFile(); }
     const std::string& DocRoot() const { return docRoot_; }
-    const std::string& Dir() const { return dir_; }
+    const std::string& Dir() const { return dir_.Path(); }
     TestCertificates& Certificates() { return certs_; }
     const std::string& Error() const { return error_; }
     // The tail of nginx's error log, for failure messages.
@@ -85,7 +87,8 @@ private:
     bool Launch();
     bool WaitUntilAccepting();
 
-    std::string dir_;
+    TempDirectory dir_;
+    std::string unixDir_;   // dir_ as nginx names it
     std::string docRoot_;
     TestCertificates certs_;
     CertFiles serverCert_;
@@ -94,7 +97,7 @@ private:
     std::vector<std::string> locations_;
     int port_ = 0;
     int httpsPort_ = 0;
-    pid_t pid_ = -1;
+    ChildProcess process_;
     std::string error_;
 };
 

@@ -1,5 +1,7 @@
 #include "support/NginxServer.h"
+#include "support/ChildProcess.h"
 #include "support/LogText.h"
+#include "support/UnixHost.h"
 
 #include "http/ZentrelSocket.h"
 #include "log/Logger.h"
@@ -234,11 +236,13 @@ TEST_F(NginxServerTest, GzipAndSsiLocationsSendChunkedBodies)
 // the chain and the name "localhost" verify.
 bool OpenSslVerifies(NginxServer& server, std::string& output)
 {
+    using testsupport::ChildProcess;
     std::string log = server.Dir() + "/s_client.log";
-    bool ok = testsupport::RunProgram(
-        {"openssl", "s_client", "-connect", "127.0.0.1:" + std::to_string(server.HttpsPort()), "-servername",
-         "localhost", "-verify_hostname", "localhost", "-CAfile", server.CaFile(), "-verify_return_error"},
-        log, 20000);
+    bool ok = ChildProcess::Run({ChildProcess::FindProgram("openssl"), "s_client", "-connect",
+                                 "127.0.0.1:" + std::to_string(server.HttpsPort()), "-servername", "localhost",
+                                 "-verify_hostname", "localhost", "-CAfile",
+                                 testsupport::UnixHost::UnixPath(server.CaFile()), "-verify_return_error"},
+                                log, log, 20000) == 0;
     std::ifstream in(log);
     std::ostringstream text;
     text << in.rdbuf();

@@ -4,19 +4,15 @@
 // and runs one script per accepted connection, in order, on its own thread.
 // Every request it reads (header and body) is recorded for the test to look at.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "support/LoopbackSocket.h"
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <string>
-#include <strings.h>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -28,27 +24,20 @@ class ScriptedServer;
 // One accepted connection as a script sees it.
 class ScriptedConnection {
 public:
-    ScriptedConnection(int fd, ScriptedServer& server) : fd_(fd), server_(server) {}
+    ScriptedConnection(testsupport::LoopbackSocket& socket, ScriptedServer& server) : socket_(socket), server_(server) {}
 
     // Reads one request (header, then a Content-Length body) and records it.
     // Empty when the client closed first.
     std::string ReadRequest();
 
-    void Send(const std::string& bytes)
-    {
-        size_t sent = 0;
-        while (sent < bytes.size()) {
-            ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-            if (n <= 0) return;   // the client went away
-            sent += static_cast<size_t>(n);
-        }
-    }
+    // A client that went away ends the send quietly.
+    void Send(const std::string& bytes) { socket_.SendAll(bytes); }
 
     // Blocks until the client closes its end.
     void WaitForClose()
     {
         char sink[4096];
-        while (::recv(fd_, sink, sizeof sink, 0) > 0) {
+        while (socket_.Receive(sink, sizeof sink) > 0) {
         }
     }
 
@@ -56,7 +45,7 @@ private:
     bool Fill()
     {
         char block[4096];
-        ssize_t n = ::recv(fd_, block, sizeof block, 0);
+        const long n = socket_.Receive(block, sizeof block);
         if (n <= 0) return false;
         buffer_.append(block, static_cast<size_t>(n));
         return true;
@@ -64,15 +53,15 @@ private:
 
     static size_t ContentLength(const std::string& head)
     {
-        static constexpr char kName[] = "\ncontent-length:";
-        for (size_t i = 0; i + sizeof kName - 1 <= head.size(); ++i) {
-            if (::strncasecmp(head.c_str() + i, kName, sizeof kName - 1) == 0)
-                return std::strtoul(head.c_str() + i + sizeof kName - 1, nullptr, 10);
-        }
-        return 0;
+        static const std::string kName = "\ncontent-length:";
+        std::string lower(head);
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        const size_t at = lower.find(kName);
+        return at == std::string::npos ? 0 : std::strtoul(head.c_str() + at + kName.size(), nullptr, 10);
     }
 
-    int fd_;
+    testsupport::LoopbackSocket& socket_;
     ScriptedServer& server_;
     std::string buffer_;
 };
@@ -83,15 +72,8 @@ public:
 
     explicit ScriptedServer(std::vector<Script> scripts) : scripts_(std::move(scripts))
     {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener_, 16);
-        socklen_t size = sizeof address;
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
-        port_ = ntohs(address.sin_port);
+        listener_.Listen();
+        port_ = listener_.Port();
         thread_ = std::thread([this] { Run(); });
     }
 
@@ -102,11 +84,10 @@ public:
         {
             std::lock_guard<std::mutex> lock(mutex_);
             stopping_ = true;
-            if (active_ >= 0) ::shutdown(active_, SHUT_RDWR);
+            if (active_ != nullptr) active_->Shutdown();
         }
-        ::shutdown(listener_, SHUT_RDWR);   // wakes an accept that never got a client
+        listener_.Shutdown();   // wakes an accept that never got a client
         thread_.join();
-        ::close(listener_);
     }
 
     ScriptedServer(const ScriptedServer&) = delete;
@@ -131,37 +112,30 @@ private:
     void Run()
     {
         for (Script& script : scripts_) {
-            int fd = ::accept(listener_, nullptr, nullptr);
-            if (fd < 0) return;
+            testsupport::LoopbackSocket client;
+            if (!client.Accept(listener_)) return;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
-                if (stopping_) {
-                    ::close(fd);
-                    return;
-                }
-                active_ = fd;
+                if (stopping_) return;
+                active_ = &client;
             }
             ++connections_;
-            int one = 1;
-            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-            ScriptedConnection connection(fd, *this);
+            client.SetNoDelay();
+            ScriptedConnection connection(client, *this);
             script(connection);
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                active_ = -1;
-            }
-            ::close(fd);
+            std::lock_guard<std::mutex> lock(mutex_);
+            active_ = nullptr;
         }
     }
 
     std::vector<Script> scripts_;
-    int listener_ = -1;
+    testsupport::LoopbackSocket listener_;
     int port_ = 0;
     std::atomic<int> connections_{0};
     mutable std::mutex mutex_;
     std::vector<std::string> requests_;
     bool stopping_ = false;   // guarded by mutex_
-    int active_ = -1;         // the connection a script is running on; guarded by mutex_
+    testsupport::LoopbackSocket* active_ = nullptr;   // the connection a script is running on; guarded by mutex_
     std::thread thread_;
 };
 

@@ -5,23 +5,16 @@
 
 namespace plentor::testsupport {
 
-// Runs a program (found on PATH when the name has no slash) with its output
-// and errors appended to logFile, and waits for it at most timeoutMs; a
-// program still running then is killed. True when it exited with status 0.
-bool RunProgram(const std::vector<std::string>& argv, const std::string& logFile, int timeoutMs);
-
-// The first executable called name on PATH, else the first existing fallback;
-// empty when there is none.
-std::string FindProgram(const std::string& name, const std::vector<std::string>& fallbacks);
-
-// A PEM certificate and its unencrypted PEM private key.
+// A PEM certificate and its unencrypted PEM private key (paths as the test
+// names them).
 struct CertFiles {
     std::string certFile;
     std::string keyFile;
 };
 
 // Certificates for TLS tests, made at run time by the openssl command-line
-// tool inside a directory the caller owns: a test CA and server certificates
+// tool (a Unix program, see ChildProcess) inside a directory the caller owns,
+// one the Unix side sees too: a test CA and server certificates
 // signed by it, a certificate for the wrong name, and a self-signed one.
 // Every failure is explained in Error(), with the openssl output.
 class TestCertificates {
@@ -49,7 +42,7 @@ public:
     const std::string& Error() const { return error_; }
 
 private:
-    std::string PathOf(const std::string& name) const { return dir_ + "/" + name; }
+    std::string PathOf(const std::string& name) const;
     bool Run(const std::vector<std::string>& args);
     bool WriteText(const std::string& name, const std::string& text);
 

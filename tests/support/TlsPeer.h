@@ -1,14 +1,21 @@
 #pragma once
 
+#include "support/LoopbackSocket.h"
+#include "support/TempDirectory.h"
 #include "support/TestCertificates.h"
-
-#include <openssl/ssl.h>
 
 #include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+// The TLS library's types, known here by name only: the peer is built on
+// OpenSSL, which the Windows build of the suite does not have (there
+// TlsPeer is a stand-in that reports itself unavailable).
+struct ssl_st;
+struct ssl_ctx_st;
+struct bio_st;
 
 namespace plentor::testsupport {
 
@@ -17,7 +24,7 @@ namespace plentor::testsupport {
 // bytes leave together in one send.
 class TlsPeerConnection {
 public:
-    TlsPeerConnection(int fd, SSL* ssl);
+    TlsPeerConnection(LoopbackSocket& socket, ssl_st* ssl);
     ~TlsPeerConnection();
     TlsPeerConnection(const TlsPeerConnection&) = delete;
     TlsPeerConnection& operator=(const TlsPeerConnection&) = delete;
@@ -54,18 +61,21 @@ private:
     bool Fill();
     void NoteFailure();
 
-    int fd_;
-    SSL* ssl_;
-    BIO* in_ = nullptr;    // owned by ssl_
-    BIO* out_ = nullptr;   // owned by ssl_
+    LoopbackSocket& socket_;
+    ssl_st* ssl_;
+    bio_st* in_ = nullptr;    // owned by ssl_
+    bio_st* out_ = nullptr;   // owned by ssl_
     std::string raw_;      // bytes read in plain mode and not yet used
     bool closeNotify_ = false;
     std::string failure_;
 };
 
+// Protocol versions a TlsPeer accepts.
+enum class TlsVersion { Default, Tls11, Tls12, Tls13 };
+
 struct TlsPeerOptions {
-    int minVersion = 0;   // TLS1_2_VERSION etc.; 0 for the library's default
-    int maxVersion = 0;
+    TlsVersion minVersion = TlsVersion::Default;   // Default: the library's own bound
+    TlsVersion maxVersion = TlsVersion::Default;
 };
 
 // A TLS server on 127.0.0.1 at a free port with a certificate for
@@ -94,13 +104,13 @@ private:
     void Run();
 
     std::vector<Script> scripts_;
-    std::string dir_;
+    TempDirectory dir_;
     TestCertificates certs_;
-    SSL_CTX* ctx_ = nullptr;
-    int listener_ = -1;
+    ssl_ctx_st* ctx_ = nullptr;
+    LoopbackSocket listener_;
     int port_ = 0;
     std::mutex mutex_;
-    int active_ = -1;          // the connection a script is running on; guarded by mutex_
+    LoopbackSocket* active_ = nullptr;   // the connection a script is running on; guarded by mutex_
     bool stopping_ = false;    // guarded by mutex_
     std::thread thread_;
     std::string error_;

@@ -1,36 +1,28 @@
 #include "text/XString.h"
 
+#include "support/ScopedCodePage.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
 #include <string>
 
 namespace plentor {
 namespace {
 
-// Sets the active ANSI code page through the environment and restores it.
+// Runs each test on the windows-1252 ANSI code page; a test may switch to
+// another (the POSIX build only: Windows keeps the system's page, and the
+// Windows test main leaves those tests out).
 class XStringTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        const char* acp = std::getenv("PLENTOR_ACP");
-        if (acp != nullptr)
-            savedAcp_ = acp;
-        SetAcp("1252");
+        if (!codePage_.Active())
+            GTEST_SKIP() << codePage_.Why();
     }
 
-    void TearDown() override
-    {
-        if (savedAcp_)
-            setenv("PLENTOR_ACP", savedAcp_->c_str(), 1);
-        else
-            unsetenv("PLENTOR_ACP");
-    }
+    void SetAcp(const char* codePage) { codePage_.SetAnsi(codePage); }
 
-    static void SetAcp(const char* codePage) { setenv("PLENTOR_ACP", codePage, 1); }
-
-    std::optional<std::string> savedAcp_;
+    testsupport::ScopedCodePage codePage_{"1252"};
 };
 
 TEST_F(XStringTest, EmptyValueHasAllFormsEmpty)

@@ -1,18 +1,11 @@
 #include "support/TlsPeer.h"
 
 #include <openssl/err.h>
+#include <openssl/ssl.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
 #include <strings.h>
-#include <sys/time.h>
-#include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
 
 namespace plentor::testsupport {
 
@@ -20,18 +13,9 @@ namespace {
 
 // Long enough for any loopback exchange, short enough that a script waiting
 // on a client that went wrong ends soon.
-constexpr int kReadTimeoutSecs = 5;
+constexpr int kReadTimeoutMs = 5000;
 constexpr size_t kIoBlock = 16384;
 constexpr size_t kMaxRecordPlaintext = 16384;
-
-std::string MakeTempDir()
-{
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/plentor-tls-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    return ::mkdtemp(buf.data()) != nullptr ? std::string(buf.data()) : std::string();
-}
 
 std::string OpenSslFailureText()
 {
@@ -39,6 +23,17 @@ std::string OpenSslFailureText()
     const char* reason = code != 0 ? ERR_reason_error_string(code) : nullptr;
     ERR_clear_error();
     return reason != nullptr ? reason : "failed";
+}
+
+int OpenSslVersion(TlsVersion version)
+{
+    switch (version) {
+    case TlsVersion::Tls11: return TLS1_1_VERSION;
+    case TlsVersion::Tls12: return TLS1_2_VERSION;
+    case TlsVersion::Tls13: return TLS1_3_VERSION;
+    case TlsVersion::Default: break;
+    }
+    return 0;
 }
 
 // The request's Content-Length, or 0.
@@ -54,7 +49,7 @@ size_t ContentLength(const std::string& head)
 
 } // namespace
 
-TlsPeerConnection::TlsPeerConnection(int fd, SSL* ssl) : fd_(fd), ssl_(ssl)
+TlsPeerConnection::TlsPeerConnection(LoopbackSocket& socket, SSL* ssl) : socket_(socket), ssl_(ssl)
 {
     in_ = BIO_new(BIO_s_mem());
     out_ = BIO_new(BIO_s_mem());
@@ -83,7 +78,7 @@ bool TlsPeerConnection::Fill()
 {
     if (raw_.empty()) {
         char block[kIoBlock];
-        ssize_t n = ::recv(fd_, block, sizeof block, 0);
+        const long n = socket_.Receive(block, sizeof block, kReadTimeoutMs);
         if (n <= 0) return false;
         raw_.assign(block, static_cast<size_t>(n));
     }
@@ -102,7 +97,7 @@ bool TlsPeerConnection::ReadRawUntil(const std::string& terminator, std::string&
     size_t end;
     while ((end = raw_.find(terminator)) == std::string::npos) {
         char block[kIoBlock];
-        ssize_t n = ::recv(fd_, block, sizeof block, 0);
+        const long n = socket_.Receive(block, sizeof block, kReadTimeoutMs);
         if (n <= 0) return false;
         raw_.append(block, static_cast<size_t>(n));
     }
@@ -117,7 +112,7 @@ bool TlsPeerConnection::ReadRaw(std::string& out)
     raw_.clear();
     if (!out.empty()) return true;
     char block[kIoBlock];
-    ssize_t n = ::recv(fd_, block, sizeof block, 0);
+    const long n = socket_.Receive(block, sizeof block, kReadTimeoutMs);
     if (n <= 0) return false;
     out.assign(block, static_cast<size_t>(n));
     return true;
@@ -125,13 +120,7 @@ bool TlsPeerConnection::ReadRaw(std::string& out)
 
 bool TlsPeerConnection::SendRaw(const std::string& bytes)
 {
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-        ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) return false;
-        sent += static_cast<size_t>(n);
-    }
-    return true;
+    return socket_.SendAll(bytes);
 }
 
 bool TlsPeerConnection::Handshake(const std::string& appData)
@@ -234,7 +223,7 @@ void TlsPeerConnection::SendCloseNotify()
 }
 
 TlsPeer::TlsPeer(std::vector<Script> scripts, TlsPeerOptions options)
-    : scripts_(std::move(scripts)), dir_(MakeTempDir()), certs_(dir_)
+    : scripts_(std::move(scripts)), dir_("plentor-tls-", TempDirectory::Place::SharedWithUnix), certs_(dir_.Path())
 {
     if (!Setup(options)) return;
     thread_ = std::thread([this] { Run(); });
@@ -245,14 +234,11 @@ TlsPeer::~TlsPeer()
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
-        if (active_ >= 0) ::shutdown(active_, SHUT_RDWR);
+        if (active_ != nullptr) active_->Shutdown();
     }
-    if (listener_ >= 0) ::shutdown(listener_, SHUT_RDWR);
+    listener_.Shutdown();   // wakes an accept that never got a client
     Join();
-    if (listener_ >= 0) ::close(listener_);
     SSL_CTX_free(ctx_);
-    std::error_code ec;
-    if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
 }
 
 void TlsPeer::Join()
@@ -263,7 +249,7 @@ void TlsPeer::Join()
 bool TlsPeer::Setup(const TlsPeerOptions& options)
 {
     CertFiles cert;
-    if (dir_.empty()) {
+    if (dir_.Path().empty()) {
         error_ = "cannot make a temp dir";
         return false;
     }
@@ -277,51 +263,36 @@ bool TlsPeer::Setup(const TlsPeerOptions& options)
         error_ = "server context: " + OpenSslFailureText();
         return false;
     }
+    const int minVersion = OpenSslVersion(options.minVersion);
     // Old protocol versions need the lowest security level to be offered at all.
-    if (options.minVersion != 0 && options.minVersion < TLS1_2_VERSION) SSL_CTX_set_security_level(ctx_, 0);
-    SSL_CTX_set_min_proto_version(ctx_, options.minVersion);
-    SSL_CTX_set_max_proto_version(ctx_, options.maxVersion);
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener_, 16) != 0 ||
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+    if (minVersion != 0 && minVersion < TLS1_2_VERSION) SSL_CTX_set_security_level(ctx_, 0);
+    SSL_CTX_set_min_proto_version(ctx_, minVersion);
+    SSL_CTX_set_max_proto_version(ctx_, OpenSslVersion(options.maxVersion));
+    if (!listener_.Listen()) {
         error_ = "cannot listen on loopback";
         return false;
     }
-    port_ = ntohs(address.sin_port);
+    port_ = listener_.Port();
     return true;
 }
 
 void TlsPeer::Run()
 {
     for (Script& script : scripts_) {
-        int fd = ::accept(listener_, nullptr, nullptr);
-        if (fd < 0) return;
+        LoopbackSocket connection;
+        if (!connection.Accept(listener_)) return;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (stopping_) {
-                ::close(fd);
-                return;
-            }
-            active_ = fd;
+            if (stopping_) return;
+            active_ = &connection;
         }
-        timeval limit{kReadTimeoutSecs, 0};
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-        int one = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        connection.SetNoDelay();
         {
-            TlsPeerConnection connection(fd, SSL_new(ctx_));
-            script(connection);
+            TlsPeerConnection tls(connection, SSL_new(ctx_));
+            script(tls);
         }
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            active_ = -1;
-        }
-        ::close(fd);
+        std::lock_guard<std::mutex> lock(mutex_);
+        active_ = nullptr;
     }
 }
 
