@@ -24,6 +24,8 @@ constexpr uint32_t kRequestFlags = kIscReplayDetect | kIscSequenceDetect | kIscC
                                    kIscAllocateMemory | kIscExtendedError | kIscStream;
 // Room for the largest handshake flights a server sends in one go.
 constexpr unsigned kHandshakeAreaBytes = 0x10000;
+// The content type of a TLS record that carries an alert.
+constexpr unsigned char kAlertRecordType = 0x15;
 // A server that stalls mid-handshake is given up on after this long.
 constexpr uint32_t kHandshakeReadWaitMs = 15000;
 // Longest read wait settable in seconds without overflowing milliseconds.
@@ -222,6 +224,17 @@ bool SChannel::AcquireCredentials(LogBase& log)
     credParams_.flags = kCredNoDefaultCreds | kCredManualValidation;
     credParams_.clientCert = clientCert;
     SecStatus status = gProvider->AcquireCredentials(credParams_, credentials_);
+    // A provider without TLS 1.3 may refuse a request that names it rather
+    // than leave it out; TLS 1.2 alone is asked for then.
+    const uint32_t withoutTls13 = enabledProtocols_ & ~platform::kProtTls13Client;
+    if (status != kSecOk && withoutTls13 != enabledProtocols_) {
+        char line[96];
+        std::snprintf(line, sizeof line, "TLS 1.3 credentials refused (0x%x); falling back to TLS 1.2",
+                      static_cast<unsigned>(status));
+        log.LogInfo(line);
+        credParams_.enabledProtocols = platform::kProtTls12Client;
+        status = gProvider->AcquireCredentials(credParams_, credentials_);
+    }
     credParams_.clientCert = nullptr;
     gProvider->FreeCertificate(clientCert);
     if (status != kSecOk) {
@@ -568,9 +581,15 @@ SChannel::DecryptOutcome SChannel::DecryptAvailable(DataBuffer& working, DataBuf
             {0, kSecBufferEmpty, nullptr},
             {0, kSecBufferEmpty, nullptr},
         };
+        // Read before the call: the record is decrypted in place.
+        const bool alertRecord = working.Data()[0] == kAlertRecordType;
         const SecStatus status = gProvider->DecryptMessage(context_, buffers, 4);
         if (status == kSecIncompleteMessage) return DecryptOutcome::NeedBytes;
-        if (status == kSecContextExpired) {
+        const SecBuffer* plain = FindBuffer(buffers, 4, kSecBufferData);
+        // Some providers give a closing alert back as a success with nothing
+        // in it rather than as "context expired"; it ends the session all the same.
+        const bool emptyAlert = status == kSecOk && alertRecord && (plain == nullptr || plain->size == 0);
+        if (status == kSecContextExpired || emptyAlert) {
             log.LogInfo("End of session has been signalled.");
             sessionEnded_ = true;
             peerClosed = true;
@@ -580,8 +599,7 @@ SChannel::DecryptOutcome SChannel::DecryptAvailable(DataBuffer& working, DataBuf
             log.LogError("Error in DecryptMessage");
             return DecryptOutcome::Failed;
         }
-        if (const SecBuffer* data = FindBuffer(buffers, 4, kSecBufferData))
-            out.AppendBytes(data->data, data->size);
+        if (plain != nullptr) out.AppendBytes(plain->data, plain->size);
         const SecBuffer* rest = FindBuffer(buffers, 4, kSecBufferExtra);
         const unsigned restBytes = rest != nullptr ? std::min(rest->size, working.Size()) : 0;
         working.RemoveFirst(working.Size() - restBytes);

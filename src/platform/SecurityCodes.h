@@ -22,6 +22,7 @@ constexpr SecStatus kSecUnsupportedFunction = 0x80090302;
 constexpr SecStatus kSecInternalError = 0x80090304;
 constexpr SecStatus kSecInvalidToken = 0x80090308;
 constexpr SecStatus kSecMessageAltered = 0x8009030F;
+constexpr SecStatus kSecNoAuthenticatingAuthority = 0x80090311;   // e.g. no enabled protocol is available
 constexpr SecStatus kSecIncompleteMessage = 0x80090318;
 constexpr SecStatus kSecBufferTooSmall = 0x80090321;
 constexpr SecStatus kSecWrongPrincipal = 0x80090322;

@@ -149,51 +149,88 @@ protected:
     }
 };
 
-TEST_F(SChannelNginxTest, EachProtocolVersionCarriesKeepAliveRequests)
+struct ProtocolCase {
+    const char* sslProtocols;     // nginx's ssl_protocols
+    const char* loggedProtocol;
+    const char* name;
+};
+
+class SChannelNginxProtocolTest : public SChannelNginxTest, public ::testing::WithParamInterface<ProtocolCase> {};
+
+// Each protocol version alone on the server side.
+TEST_P(SChannelNginxProtocolTest, CarriesKeepAliveRequests)
 {
-    struct Case {
-        const char* sslProtocols;
-        const char* loggedProtocol;
-    };
-    const Case cases[] = {{"TLSv1.2", "protocol: TLS1.2"}, {"TLSv1.3", "protocol: TLS1.3"}};
+    const ProtocolCase& c = GetParam();
     const std::string chunkedBody = Pattern(40000);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.sslProtocols);
-        NginxServer server;
-        server.SetSslProtocols(c.sslProtocols);
-        ASSERT_TRUE(server.WriteDocFile("hello.txt", "Hello over TLS\n"));
-        ASSERT_TRUE(server.WriteDocFile("chunked/big.txt", chunkedBody));
-        server.AddLocation(NginxServer::ChunkedLocation("/chunked/"));
-        ASSERT_TRUE(server.EnableHttps()) << server.Certificates().Error();
-        ASSERT_TRUE(server.Start()) << server.Error();
-        ScopedCaFile ca(server.CaFile());
+    NginxServer server;
+    server.SetSslProtocols(c.sslProtocols);
+    ASSERT_TRUE(server.WriteDocFile("hello.txt", "Hello over TLS\n"));
+    ASSERT_TRUE(server.WriteDocFile("chunked/big.txt", chunkedBody));
+    server.AddLocation(NginxServer::ChunkedLocation("/chunked/"));
+    ASSERT_TRUE(server.EnableHttps()) << server.Certificates().Error();
+    ASSERT_TRUE(server.Start()) << server.Error();
+    ScopedCaFile ca(server.CaFile());
 
-        Logger log;
-        SChannel channel;
-        Prepare(channel, server.HttpsPort());
-        ASSERT_TRUE(channel.Connect(log)) << LogText(log);
-        std::string text = LogText(log);
-        EXPECT_TRUE(Has(text, c.loggedProtocol)) << text;
-        EXPECT_TRUE(Has(text, "Secure Channel Established.")) << text;
-        EXPECT_FALSE(Has(text, "Error authenticating server credentials.")) << text;
-        EXPECT_TRUE(channel.IsConnected());
+    Logger log;
+    SChannel channel;
+    Prepare(channel, server.HttpsPort());
+    ASSERT_TRUE(channel.Connect(log)) << LogText(log);
+    std::string text = LogText(log);
+    EXPECT_TRUE(Has(text, c.loggedProtocol)) << text;
+    EXPECT_TRUE(Has(text, "Secure Channel Established.")) << text;
+    EXPECT_FALSE(Has(text, "Error authenticating server credentials.")) << text;
+    EXPECT_TRUE(channel.IsConnected());
 
-        // Two requests on one session: a length-framed and a chunked body.
-        Response response;
-        ASSERT_TRUE(SendText(channel, Get("/hello.txt"), log)) << LogText(log);
-        ASSERT_TRUE(ReadResponse(channel, response, log)) << LogText(log);
-        EXPECT_TRUE(Has(response.head, "HTTP/1.1 200 OK")) << response.head;
-        EXPECT_EQ(response.body, "Hello over TLS\n");
-        ASSERT_TRUE(SendText(channel, Get("/chunked/big.txt"), log)) << LogText(log);
-        ASSERT_TRUE(ReadResponse(channel, response, log)) << LogText(log);
-        EXPECT_TRUE(Has(response.head, "Transfer-Encoding: chunked")) << response.head;
-        EXPECT_EQ(response.body, chunkedBody);
-        EXPECT_FALSE(Has(LogText(log), "Server requested renegotiate.")) << LogText(log);
+    // Two requests on one session: a length-framed and a chunked body.
+    Response response;
+    ASSERT_TRUE(SendText(channel, Get("/hello.txt"), log)) << LogText(log);
+    ASSERT_TRUE(ReadResponse(channel, response, log)) << LogText(log);
+    EXPECT_TRUE(Has(response.head, "HTTP/1.1 200 OK")) << response.head;
+    EXPECT_EQ(response.body, "Hello over TLS\n");
+    ASSERT_TRUE(SendText(channel, Get("/chunked/big.txt"), log)) << LogText(log);
+    ASSERT_TRUE(ReadResponse(channel, response, log)) << LogText(log);
+    EXPECT_TRUE(Has(response.head, "Transfer-Encoding: chunked")) << response.head;
+    EXPECT_EQ(response.body, chunkedBody);
+    EXPECT_FALSE(Has(LogText(log), "Server requested renegotiate.")) << LogText(log);
 
-        EXPECT_TRUE(channel.ShutdownChannel(log)) << LogText(log);
-        EXPECT_TRUE(Has(LogText(log), "Secure Channel Shutdown."));
-        EXPECT_FALSE(channel.IsConnected());
+    EXPECT_TRUE(channel.ShutdownChannel(log)) << LogText(log);
+    EXPECT_TRUE(Has(LogText(log), "Secure Channel Shutdown."));
+    EXPECT_FALSE(channel.IsConnected());
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, SChannelNginxProtocolTest,
+                         ::testing::Values(ProtocolCase{"TLSv1.2", "protocol: TLS1.2", "Tls12"},
+                                           ProtocolCase{"TLSv1.3", "protocol: TLS1.3", "Tls13"}),
+                         [](const ::testing::TestParamInfo<ProtocolCase>& info) { return std::string(info.param.name); });
+
+// nginx answers "Connection: close" and then sends its closing alert: the
+// read that meets it ends the session cleanly, whatever form the provider
+// gives the alert.
+TEST_F(SChannelNginxTest, ClosingAlertFromTheServerEndsTheSession)
+{
+    NginxServer server;
+    ASSERT_TRUE(server.WriteDocFile("hello.txt", "Hello over TLS\n"));
+    ASSERT_TRUE(server.EnableHttps()) << server.Certificates().Error();
+    ASSERT_TRUE(server.Start()) << server.Error();
+    ScopedCaFile ca(server.CaFile());
+
+    Logger log;
+    SChannel channel;
+    Prepare(channel, server.HttpsPort());
+    ASSERT_TRUE(channel.Connect(log)) << LogText(log);
+    ASSERT_TRUE(SendText(channel, "GET /hello.txt HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n", log));
+    std::string data;
+    bool peerClosed = false;
+    for (int reads = 0; reads < 4 && !peerClosed; ++reads) {
+        DataBuffer block;
+        ASSERT_TRUE(channel.ReadDecrypted(block, peerClosed, log)) << LogText(log);
+        data += AsString(block);
     }
+    EXPECT_TRUE(peerClosed) << LogText(log);
+    EXPECT_TRUE(Has(data, "HTTP/1.1 200 OK")) << data;
+    EXPECT_TRUE(data.size() > 15 && data.compare(data.size() - 15, 15, "Hello over TLS\n") == 0) << data;
+    EXPECT_TRUE(Has(LogText(log), "End of session has been signalled.")) << LogText(log);
+    EXPECT_FALSE(channel.IsConnected());
 }
 
 TEST_F(SChannelNginxTest, CertificateProblemsFailTheConnectionUnlessAccepted)

@@ -274,35 +274,7 @@ VerifyFailure SspiProvider::VerifyServerCertificate(const SecCertificate* certif
 {
     policyError = 0;
     if (certificate == nullptr || certificate->cert == nullptr) return VerifyFailure::ChainBuild;
-    const int units = ::MultiByteToWideChar(CP_ACP, 0, serverName, -1, nullptr, 0);
-    if (units <= 0) return VerifyFailure::NameConversion;
-    std::unique_ptr<WCHAR[]> wideName(new (std::nothrow) WCHAR[static_cast<size_t>(units)]);
-    if (!wideName) return VerifyFailure::OutOfMemory;
-    if (::MultiByteToWideChar(CP_ACP, 0, serverName, -1, wideName.get(), units) == 0)
-        return VerifyFailure::NameConversion;
-
-    CERT_CHAIN_PARA chainPara{};
-    chainPara.cbSize = sizeof chainPara;
-    PCCERT_CHAIN_CONTEXT chain = nullptr;
-    if (!::CertGetCertificateChain(nullptr, certificate->cert, nullptr, certificate->cert->hCertStore, &chainPara, 0,
-                                   nullptr, &chain))
-        return VerifyFailure::ChainBuild;
-
-    HTTPSPolicyCallbackData https{};
-    https.cbStruct = sizeof https;
-    https.dwAuthType = AUTHTYPE_SERVER;
-    https.fdwChecks = ignoreChecks;
-    https.pwszServerName = wideName.get();
-    CERT_CHAIN_POLICY_PARA policy{};
-    policy.cbSize = sizeof policy;
-    policy.pvExtraPolicyPara = &https;
-    CERT_CHAIN_POLICY_STATUS verdict{};
-    verdict.cbSize = sizeof verdict;
-    const bool evaluated = ::CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &verdict);
-    ::CertFreeCertificateChain(chain);
-    if (!evaluated) return VerifyFailure::PolicyEvaluation;
-    policyError = verdict.dwError;
-    return VerifyFailure::None;
+    return trust_.Verify(certificate->cert, serverName, ignoreChecks, policyError);
 }
 
 SecurityProvider* LoadSecurityProvider(ProviderLoadFailure& failure, std::string& libraryName)

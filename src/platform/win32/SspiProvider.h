@@ -10,6 +10,7 @@
 #include <schannel.h>
 
 #include "platform/SecurityProvider.h"
+#include "platform/win32/ChainTrust.h"
 
 namespace plentor::platform {
 
@@ -31,7 +32,8 @@ struct SecCertStore {
 
 // The Windows security provider with its Schannel package, reached through
 // the function table the provider library exports, and the certificate
-// functions of the system. Every call passes straight through.
+// functions of the system. Every call passes straight through, but for the
+// server certificate check (ChainTrust).
 class SspiProvider final : public SecurityProvider {
 public:
     explicit SspiProvider(const SecurityFunctionTableA& table) : table_(table) {}
@@ -65,6 +67,7 @@ public:
 
 private:
     SecurityFunctionTableA table_;
+    ChainTrust trust_;
 };
 
 } // namespace plentor::platform

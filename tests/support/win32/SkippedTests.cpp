@@ -10,6 +10,9 @@ const std::vector<SkippedTests::Entry>& SkippedTests::List()
     static const std::vector<Entry> list = {
         {"SChannelPeerTest.*",
          "the scripted TLS peer (support/TlsPeer) is built on OpenSSL, which has no Windows build in Debian"},
+        {"Versions/SChannelNginxProtocolTest.CarriesKeepAliveRequests/Tls13",
+         "Wine's Schannel offers TLS 1.2 at most, so a server limited to TLS 1.3 has no version in common with it "
+         "(TLS 1.3 is asked for, and TLS 1.2 servers are reached, in every other TLS test)"},
         {"CharsetTest.AnsiCodePageWithoutCanonicalNameClears:"
          "XStringTest.UnsupportedCodePageGivesEmptyLossyAnsi:"
          "XStringTest.Utf8CodePageMakesAnsiTheUtf8Bytes:"
