@@ -58,6 +58,10 @@ demo: bootstrap
 	@./build/default/tools/plentor convert --from windows-1252 --to utf-8 samples/greeting-1252.txt
 	@echo '== plentor xml samples/bookmarks.xml'
 	@./build/default/tools/plentor xml samples/bookmarks.xml
+	@echo '== plentor html2xml samples/pages/garden.html'
+	@./build/default/tools/plentor html2xml samples/pages/garden.html
+	@echo '== plentor tags samples/pages/garden.html'
+	@./build/default/tools/plentor tags samples/pages/garden.html
 	@echo '== one bookmark to each service, against the local emulator'
 	@bash tools/bookmark-emulator/demo.sh ./build/default/tools/plentor samples/pages
 	@echo '== Plentor.dll under Wine: register, save bookmarks from JScript and VBScript, unregister'

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,10 @@ std::vector<std::string> FilesIn(const fs::path& dir)
 }
 
 enum class StoreKind { Memory, Directory };
+
+const char* StoreName(StoreKind kind) { return kind == StoreKind::Memory ? "Memory" : "Directory"; }
+
+void PrintTo(StoreKind kind, std::ostream* os) { *os << StoreName(kind); }
 
 // One cookie location, in memory or in a temporary directory, with the
 // engine's two steps: store what a response set, build the next request's
@@ -105,7 +110,7 @@ protected:
 };
 
 INSTANTIATE_TEST_SUITE_P(BothStores, CookieStoresTest, ::testing::Values(StoreKind::Memory, StoreKind::Directory),
-                         [](const auto& info) { return info.param == StoreKind::Memory ? "Memory" : "Directory"; });
+                         [](const auto& info) { return std::string(StoreName(info.param)); });
 
 TEST_P(CookieStoresTest, CookiesSetByOneResponseGoWithTheNextRequest)
 {

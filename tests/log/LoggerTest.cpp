@@ -3,11 +3,14 @@
 
 #include "text/StringBuffer.h"
 
+#include "support/CaseName.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -118,9 +121,15 @@ TEST(LoggerTest, ClearLogClosesOpenContexts)
 }
 
 struct XmlTextCase {
+    const char* name;
     const char* value;
     const char* written;   // what stands between <v> and </v>
 };
+
+void PrintTo(const XmlTextCase& c, std::ostream* os)
+{
+    *os << c.name << ": " << testing::PrintToString(c.value) << " written " << testing::PrintToString(c.written);
+}
 
 class LoggerXmlTextTest : public testing::TestWithParam<XmlTextCase> {};
 
@@ -134,22 +143,23 @@ TEST_P(LoggerXmlTextTest, DataValueIsWrappedOnlyWhenItNeedsIt)
 INSTANTIATE_TEST_SUITE_P(
     LoggerCases, LoggerXmlTextTest,
     testing::Values(
-        XmlTextCase{"plain text", "plain text"},
-        XmlTextCase{"", ""},
-        XmlTextCase{"a<b", "<![CDATA[a<b]]>"},
-        XmlTextCase{"a>b", "<![CDATA[a>b]]>"},
-        XmlTextCase{"a&b", "<![CDATA[a&b]]>"},
-        XmlTextCase{"a\tb", "<![CDATA[a\tb]]>"},
-        XmlTextCase{"a\nb", "<![CDATA[a\nb]]>"},
-        XmlTextCase{"a\rb", "a\rb"},
-        XmlTextCase{"quote \" and ' stay", "quote \" and ' stay"},
+        XmlTextCase{"PlainTextAsIs", "plain text", "plain text"},
+        XmlTextCase{"EmptyAsIs", "", ""},
+        XmlTextCase{"LessThanWrapped", "a<b", "<![CDATA[a<b]]>"},
+        XmlTextCase{"GreaterThanWrapped", "a>b", "<![CDATA[a>b]]>"},
+        XmlTextCase{"AmpersandWrapped", "a&b", "<![CDATA[a&b]]>"},
+        XmlTextCase{"TabWrapped", "a\tb", "<![CDATA[a\tb]]>"},
+        XmlTextCase{"LineFeedWrapped", "a\nb", "<![CDATA[a\nb]]>"},
+        XmlTextCase{"CarriageReturnAsIs", "a\rb", "a\rb"},
+        XmlTextCase{"QuotesAsIs", "quote \" and ' stay", "quote \" and ' stay"},
         // Text that carries its own CDATA section is written as it is.
-        XmlTextCase{"<![CDATA[<x>]]>", "<![CDATA[<x>]]>"},
+        XmlTextCase{"OwnCdataSectionAsIs", "<![CDATA[<x>]]>", "<![CDATA[<x>]]>"},
         // Only one of the two markers: wrapped, and the stray "]]>" split so the
         // section cannot end early.
-        XmlTextCase{"<![CDATA[ <", "<![CDATA[<![CDATA[ <]]>"},
-        XmlTextCase{"a]]>b", "<![CDATA[a]]]]><![CDATA[>b]]>"},
-        XmlTextCase{"]]>]]>", "<![CDATA[]]]]><![CDATA[>]]]]><![CDATA[>]]>"}));
+        XmlTextCase{"CdataStartAloneWrapped", "<![CDATA[ <", "<![CDATA[<![CDATA[ <]]>"},
+        XmlTextCase{"CdataEndSplit", "a]]>b", "<![CDATA[a]]]]><![CDATA[>b]]>"},
+        XmlTextCase{"TwoCdataEndsSplit", "]]>]]>", "<![CDATA[]]]]><![CDATA[>]]]]><![CDATA[>]]>"}),
+    testsupport::ByCaseName());
 
 TEST(LoggerTest, LineTextsFollowTheCdataRuleButTagsDoNot)
 {
@@ -212,9 +222,15 @@ TEST(LoggerTest, TextFormIndentsTwoSpacesPerLevel)
 }
 
 struct TagCase {
+    const char* name;
     const char* tag;
     const char* recorded;   // null: nothing is recorded and LogData fails
 };
+
+void PrintTo(const TagCase& c, std::ostream* os)
+{
+    *os << c.name << ": " << testing::PrintToString(c.tag) << " recorded as " << testing::PrintToString(c.recorded);
+}
 
 class LoggerTagTest : public testing::TestWithParam<TagCase> {};
 
@@ -235,13 +251,14 @@ TEST_P(LoggerTagTest, TagIsTrimmedAndSpacesBecomeUnderscores)
 INSTANTIATE_TEST_SUITE_P(
     LoggerCases, LoggerTagTest,
     testing::Values(
-        TagCase{"url", "url"},
-        TagCase{"max url len", "max_url_len"},
-        TagCase{" \t padded \r\n", "padded"},
-        TagCase{"two  spaces", "two__spaces"},
-        TagCase{"", nullptr},
-        TagCase{" \t\r\n", nullptr},
-        TagCase{nullptr, nullptr}));
+        TagCase{"Plain", "url", "url"},
+        TagCase{"SpacesBecomeUnderscores", "max url len", "max_url_len"},
+        TagCase{"WhitespaceTrimmed", " \t padded \r\n", "padded"},
+        TagCase{"EachSpaceOneUnderscore", "two  spaces", "two__spaces"},
+        TagCase{"EmptyRefused", "", nullptr},
+        TagCase{"OnlyWhitespaceRefused", " \t\r\n", nullptr},
+        TagCase{"NullRefused", nullptr, nullptr}),
+    testsupport::ByCaseName());
 
 TEST(LoggerTest, NullValueOrTextRecordsNothing)
 {

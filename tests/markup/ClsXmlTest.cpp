@@ -3,6 +3,7 @@
 #include "platform/Files.h"
 #include "text/DataBuffer.h"
 
+#include "support/CaseName.h"
 #include "support/TempDirectory.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <string>
 
 namespace plentor {
@@ -212,6 +214,12 @@ struct FileCase {
     const char* encoding;   // in the declaration after loading, "" for none
 };
 
+void PrintTo(const FileCase& c, std::ostream* os)
+{
+    *os << c.name << ": " << testing::PrintToString(c.bytes) << " holds " << testing::PrintToString(c.content)
+        << ", declared " << testing::PrintToString(c.encoding);
+}
+
 class ClsXmlLoadFile : public testing::TestWithParam<FileCase> {};
 
 TEST_P(ClsXmlLoadFile, BringsFileToUtf8)
@@ -255,8 +263,7 @@ const FileCase kFiles[] = {
     {"Utf16DeclaredWithoutBom", "<?xml version=\"1.0\" encoding=\"utf-16\"?><a>x</a>", "x", "utf-8"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, ClsXmlLoadFile, testing::ValuesIn(kFiles),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, ClsXmlLoadFile, testing::ValuesIn(kFiles), testsupport::ByCaseName());
 
 TEST(ClsXmlTest, LoadFileFailures)
 {

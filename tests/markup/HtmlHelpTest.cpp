@@ -3,8 +3,11 @@
 #include "log/Logger.h"
 #include "text/StringBuffer.h"
 
+#include "support/CaseName.h"
+
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace plentor {
@@ -124,10 +127,17 @@ TEST(HtmlHelpTest, GetAttribute)
 }
 
 struct CleanCase {
+    const char* name;
     std::string tag;
     std::string cleaned;
     const char* exit;
 };
+
+void PrintTo(const CleanCase& c, std::ostream* os)
+{
+    *os << c.name << ": " << testing::PrintToString(c.tag) << " cleaned to " << testing::PrintToString(c.cleaned)
+        << " at " << c.exit;
+}
 
 class HtmlHelpCleanTag : public testing::TestWithParam<CleanCase> {};
 
@@ -152,25 +162,27 @@ std::string Repeat(const std::string& s, int n)
 }
 
 const CleanCase kCleanCases[] = {
-    {"no tag here", "", "clean_tag_1"},
-    {"<br >", "<br>", "clean_tag_2"},
-    {"junk<b>", "<b>", "clean_tag_3"},
-    {"<p/>", "<p/>", "clean_tag_3"},
-    {"<a b 1>", "<a>", "clean_tag_3"},
-    {"<a href=x>", "<a href=\"x\">", "clean_tag_4"},
-    {"<a\r\nhref='x\ny'\r\n>", "<a href='x y'>", "clean_tag_4"},
-    {"<a title=say\"hi\">", "<a title='say\"hi\"'>", "clean_tag_4"},
-    {"<a href=\\\"x\\\">", "<a href=\"x\">", "clean_tag_4"},
-    {"<a  href = \"x\"  title=\"y\" >", "<a href=\"x\" title=\"y\">", "clean_tag_4"},
-    {"<img src=\"a.png\" />", "<img src=\"a.png\" />", "clean_tag_6"},
-    {"<img src=a.png/>", "<img src=\"a.png/\">", "clean_tag_4"},
-    {"<input checked disabled>", "<input checked disabled>", "clean_tag_6"},
-    {"<a t=\"1\nx\" b>", "<a t=\"1 x\" b>", "clean_tag_6"},
-    {"<a" + Repeat(" x=1", 102) + ">", "<a" + Repeat(" x=\"1\"", 101), "clean_tag_5"},
-    {"<a" + Repeat(" x=1", 101) + ">", "<a" + Repeat(" x=\"1\"", 101) + ">", "clean_tag_4"},
+    {"NoTag", "no tag here", "", "clean_tag_1"},
+    {"NameOnly", "<br >", "<br>", "clean_tag_2"},
+    {"TextBeforeTagDropped", "junk<b>", "<b>", "clean_tag_3"},
+    {"SlashAfterNameKept", "<p/>", "<p/>", "clean_tag_3"},
+    {"DigitEndsTag", "<a b 1>", "<a>", "clean_tag_3"},
+    {"BareValueQuoted", "<a href=x>", "<a href=\"x\">", "clean_tag_4"},
+    {"LineBreaksBecomeSpaces", "<a\r\nhref='x\ny'\r\n>", "<a href='x y'>", "clean_tag_4"},
+    {"BareValueWithQuotesInApostrophes", "<a title=say\"hi\">", "<a title='say\"hi\"'>", "clean_tag_4"},
+    {"EscapedQuotesDropped", "<a href=\\\"x\\\">", "<a href=\"x\">", "clean_tag_4"},
+    {"SpacesAroundEqualsDropped", "<a  href = \"x\"  title=\"y\" >", "<a href=\"x\" title=\"y\">", "clean_tag_4"},
+    {"SlashAfterValueKept", "<img src=\"a.png\" />", "<img src=\"a.png\" />", "clean_tag_6"},
+    {"BareValueTakesSlash", "<img src=a.png/>", "<img src=\"a.png/\">", "clean_tag_4"},
+    {"NamesWithoutValues", "<input checked disabled>", "<input checked disabled>", "clean_tag_6"},
+    {"NameWithoutValueLast", "<a t=\"1\nx\" b>", "<a t=\"1 x\" b>", "clean_tag_6"},
+    {"ValuedAttributesPastLimitCut", "<a" + Repeat(" x=1", 102) + ">", "<a" + Repeat(" x=\"1\"", 101),
+     "clean_tag_5"},
+    {"ValuedAttributesUpToLimitKept", "<a" + Repeat(" x=1", 101) + ">", "<a" + Repeat(" x=\"1\"", 101) + ">",
+     "clean_tag_4"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, HtmlHelpCleanTag, testing::ValuesIn(kCleanCases));
+INSTANTIATE_TEST_SUITE_P(Cases, HtmlHelpCleanTag, testing::ValuesIn(kCleanCases), testsupport::ByCaseName());
 
 TEST(HtmlHelpTest, CleanTagWithoutLog)
 {

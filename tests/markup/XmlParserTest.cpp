@@ -6,8 +6,11 @@
 #include "markup/TreeNode.h"
 #include "text/StringBuffer.h"
 
+#include "support/CaseName.h"
+
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <random>
 #include <string>
 
@@ -46,6 +49,11 @@ struct RoundTripCase {
     const char* written;   // "\n" stands for CR LF
 };
 
+void PrintTo(const RoundTripCase& c, std::ostream* os)
+{
+    *os << c.name << ": " << testing::PrintToString(c.input) << " written " << testing::PrintToString(c.written);
+}
+
 class XmlParserRoundTrip : public testing::TestWithParam<RoundTripCase> {};
 
 TEST_P(XmlParserRoundTrip, WritesExpectedDocument)
@@ -83,8 +91,7 @@ const RoundTripCase kRoundTrips[] = {
     {"SiblingsAndNesting", "<r><a><b/></a><c/></r>", "\n<r>\n<a>\n<b></b>\n</a>\n<c></c>\n</r>\n"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, XmlParserRoundTrip, testing::ValuesIn(kRoundTrips),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, XmlParserRoundTrip, testing::ValuesIn(kRoundTrips), testsupport::ByCaseName());
 
 TEST(XmlParserTest, InputWithoutElementFails)
 {

@@ -1,8 +1,11 @@
 #include "module/RegistryScript.h"
 
+#include "support/CaseName.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
+#include <ostream>
 #include <set>
 #include <string>
 
@@ -236,6 +239,12 @@ struct ReplacementCase {
     const char16_t* expectedValue;   // of key K when it registers
 };
 
+void PrintTo(const ReplacementCase& c, std::ostream* os)
+{
+    *os << c.name << ": " << ::testing::PrintToString(c.text) << " returns " << c.result << ", K = "
+        << ::testing::PrintToString(c.expectedValue);
+}
+
 class ReplacementTest : public ::testing::TestWithParam<ReplacementCase> {};
 
 TEST_P(ReplacementTest, Expands)
@@ -259,12 +268,14 @@ const ReplacementCase kReplacementCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(RegistryScript, ReplacementTest, ::testing::ValuesIn(kReplacementCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::ByCaseName());
 
 struct SyntaxCase {
     const char* name;
     const char16_t* text;
 };
+
+void PrintTo(const SyntaxCase& c, std::ostream* os) { *os << c.name << ": " << ::testing::PrintToString(c.text); }
 
 class SyntaxErrorTest : public ::testing::TestWithParam<SyntaxCase> {};
 
@@ -292,7 +303,7 @@ const SyntaxCase kSyntaxCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(RegistryScript, SyntaxErrorTest, ::testing::ValuesIn(kSyntaxCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::ByCaseName());
 
 TEST(RegistryScriptTest, LongRootNamesQuotedNamesAndSeveralRoots)
 {

@@ -7,9 +7,13 @@
 #include "text/StringBuffer.h"
 #include "text/UnicodeLookup.h"
 
+#include "support/CaseName.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,6 +21,7 @@ namespace plentor {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using testsupport::ByCaseName;
 
 // "C3 A9" -> {0xC3, 0xA9}
 Bytes Hex(const std::string& text)
@@ -29,6 +34,19 @@ Bytes Hex(const std::string& text)
         }
         out.push_back(static_cast<uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
         i += 2;
+    }
+    return out;
+}
+
+// {0xC3, 0xA9} -> "C3 A9", the form Hex reads
+std::string HexText(const Bytes& bytes)
+{
+    std::string out;
+    char digits[4];
+    for (uint8_t b : bytes) {
+        std::snprintf(digits, sizeof digits, "%02X", b);
+        out += out.empty() ? "" : " ";
+        out += digits;
     }
     return out;
 }
@@ -91,6 +109,12 @@ struct ConvertCase {
     bool ok;
 };
 
+void PrintTo(const ConvertCase& c, std::ostream* os)
+{
+    *os << c.name << ": " << c.from << " -> " << c.to << ", [" << c.in << "] -> [" << c.out << "]"
+        << (c.ok ? ", converts" : ", fails");
+}
+
 class EncodingConvertCaseTest : public testing::TestWithParam<ConvertCase> {};
 
 TEST_P(EncodingConvertCaseTest, ConvertsBytes)
@@ -143,8 +167,7 @@ const ConvertCase kConvertCases[] = {
     {"Utf8ToAsciiDropsNonAscii", kUtf8, kAscii, "61 C3 A9 62", "61 62", false},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, EncodingConvertCaseTest, testing::ValuesIn(kConvertCases),
-                         [](const testing::TestParamInfo<ConvertCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, EncodingConvertCaseTest, testing::ValuesIn(kConvertCases), ByCaseName());
 
 // ---- error actions --------------------------------------------------------
 
@@ -157,6 +180,12 @@ struct ActionCase {
     Bytes in;
     Bytes out;
 };
+
+void PrintTo(const ActionCase& c, std::ostream* os)
+{
+    *os << c.name << ": action " << c.action << (c.mark ? " marked" : "") << ", " << c.from << " -> " << c.to << ", ["
+        << HexText(c.in) << "] -> [" << HexText(c.out) << "]";
+}
 
 class EncodingConvertActionTest : public testing::TestWithParam<ActionCase> {};
 
@@ -207,8 +236,7 @@ const ActionCase kActionCases[] = {
     {"AltCodePageUndecodableByteDropped", EncodingConvert::kAltCodePage, false, k1253, kUtf8, Hex("61 AA"), Text("a")},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, EncodingConvertActionTest, testing::ValuesIn(kActionCases),
-                         [](const testing::TestParamInfo<ActionCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, EncodingConvertActionTest, testing::ValuesIn(kActionCases), ByCaseName());
 
 TEST(EncodingConvertTest, SubstituteIsLimitedByItsKindByte)
 {
@@ -262,6 +290,12 @@ struct FormCase {
     bool ok;
 };
 
+void PrintTo(const FormCase& c, std::ostream* os)
+{
+    *os << c.name << ": " << c.from << " -> " << c.to << ", [" << HexText(c.in) << "] -> [" << HexText(c.out) << "]"
+        << (c.ok ? ", converts" : ", fails");
+}
+
 class EncodingConvertFormTest : public testing::TestWithParam<FormCase> {};
 
 TEST_P(EncodingConvertFormTest, ConvertsBytes)
@@ -272,7 +306,6 @@ TEST_P(EncodingConvertFormTest, ConvertsBytes)
     EXPECT_EQ(r.ok, c.ok);
 }
 
-std::string FormCaseName(const testing::TestParamInfo<FormCase>& info) { return info.param.name; }
 
 const FormCase kTablePageCases[] = {
     {"Windows1251", kUtf8, 1251, Text("Привет"), Hex("CF F0 E8 E2 E5 F2"), true},
@@ -292,7 +325,7 @@ const FormCase kTablePageCases[] = {
     {"NotInShiftJis", kUtf8, kSjis, Text("aéb"), Text("ab"), false},
 };
 
-INSTANTIATE_TEST_SUITE_P(TablePages, EncodingConvertFormTest, testing::ValuesIn(kTablePageCases), FormCaseName);
+INSTANTIATE_TEST_SUITE_P(TablePages, EncodingConvertFormTest, testing::ValuesIn(kTablePageCases), ByCaseName());
 
 // Mac Arabic input is fixed up first: right-to-left runs are reversed and
 // digits and punctuation folded to ASCII.
@@ -304,7 +337,7 @@ const FormCase kMacArabicCases[] = {
     {"OnlyTheSourceIsFixedUp", kLe, EncodingConvert::kMacArabic, Hex("28 06 27 06"), Hex("C8 C7"), true},
 };
 
-INSTANTIATE_TEST_SUITE_P(MacArabic, EncodingConvertFormTest, testing::ValuesIn(kMacArabicCases), FormCaseName);
+INSTANTIATE_TEST_SUITE_P(MacArabic, EncodingConvertFormTest, testing::ValuesIn(kMacArabicCases), ByCaseName());
 
 const Bytes kNihonJis = Hex("46 7C 4B 5C");   // 日本 in JIS X 0208
 
@@ -340,7 +373,7 @@ const FormCase kIso2022JpCases[] = {
      Concat({Text("\033$B"), kNihonJis, Text("\033(B")}), true},
 };
 
-INSTANTIATE_TEST_SUITE_P(Iso2022Jp, EncodingConvertFormTest, testing::ValuesIn(kIso2022JpCases), FormCaseName);
+INSTANTIATE_TEST_SUITE_P(Iso2022Jp, EncodingConvertFormTest, testing::ValuesIn(kIso2022JpCases), ByCaseName());
 
 const Bytes kHangukKs = Hex("47 51 31 39");   // 한국 in KS X 1001, top bits cleared
 
@@ -360,7 +393,7 @@ const FormCase kIso2022KrCases[] = {
     {"EmptyStaysEmpty", kUtf8, kKr, Bytes{}, Bytes{}, true},
 };
 
-INSTANTIATE_TEST_SUITE_P(Iso2022Kr, EncodingConvertFormTest, testing::ValuesIn(kIso2022KrCases), FormCaseName);
+INSTANTIATE_TEST_SUITE_P(Iso2022Kr, EncodingConvertFormTest, testing::ValuesIn(kIso2022KrCases), ByCaseName());
 
 const FormCase kUtf7Cases[] = {
     {"EncodeRfcExample", kUtf8, kUtf7, Text("Hi Mom -☺-!"), Text("Hi Mom -+Jjo--+ACE-"), true},
@@ -380,7 +413,7 @@ const FormCase kUtf7Cases[] = {
     {"DecodeEightBitByte", kUtf7, kUtf8, Hex("61 E9 62"), Text("ab"), false},
 };
 
-INSTANTIATE_TEST_SUITE_P(Utf7, EncodingConvertFormTest, testing::ValuesIn(kUtf7Cases), FormCaseName);
+INSTANTIATE_TEST_SUITE_P(Utf7, EncodingConvertFormTest, testing::ValuesIn(kUtf7Cases), ByCaseName());
 
 // UTF-32 is written from UTF-8 read whole: four-byte sequences and the
 // surrogate pairs of UTF-16 both become one code point.
@@ -402,7 +435,7 @@ const FormCase kUtf32Cases[] = {
     {"PartialUnitDropped", kUtf32Le, kLe, Hex("41 00 00 00 42"), Hex("41 00"), false},
 };
 
-INSTANTIATE_TEST_SUITE_P(Utf32, EncodingConvertFormTest, testing::ValuesIn(kUtf32Cases), FormCaseName);
+INSTANTIATE_TEST_SUITE_P(Utf32, EncodingConvertFormTest, testing::ValuesIn(kUtf32Cases), ByCaseName());
 
 // Every half-width katakana byte becomes its full-width character.
 TEST(EncodingConvertTest, Iso2022JpWritesEveryHalfWidthKanaFullWidth)
