@@ -1,6 +1,7 @@
 #include "module/win32/ClassTable.h"
 
 #include "module/win32/ClassFactory.h"
+#include "module/win32/ControlClasses.h"
 #include "module/win32/ComDeliciousSubmit.h"
 #include "module/win32/ComFurlSubmit.h"
 #include "module/win32/ComModule.h"
@@ -20,9 +21,9 @@ namespace plentor::com {
 
 namespace {
 
-using ComNetvouz = FormLoginObject<INetvouz, IID_INetvouz, Netvouz>;
-using ComSpurl = FormLoginObject<ISpurl, IID_ISpurl, Spurl>;
-using ComBlogmarks = FormLoginObject<IBlogmarks, IID_IBlogmarks, Blogmarks>;
+using ComNetvouz = FormLoginObject<INetvouz, IID_INetvouz, kNetvouzControl, Netvouz>;
+using ComSpurl = FormLoginObject<ISpurl, IID_ISpurl, kSpurlControl, Spurl>;
+using ComBlogmarks = FormLoginObject<IBlogmarks, IID_IBlogmarks, kBlogmarksControl, Blogmarks>;
 
 struct ClassEntry {
     const CLSID& clsid;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "module/DeliciousSubmit.h"
+#include "module/win32/ControlClasses.h"
 #include "module/win32/DispatchObject.h"
 #include "module/win32/Plentor.h"
 
@@ -10,7 +11,7 @@ namespace plentor::com {
 // link list.
 class ComDeliciousSubmit : public DispatchObject<IDeliciousSubmit> {
 public:
-    explicit ComDeliciousSubmit(IUnknown* outer) : DispatchObject(outer, IID_IDeliciousSubmit) {}
+    explicit ComDeliciousSubmit(IUnknown* outer) : DispatchObject(outer, IID_IDeliciousSubmit, kDeliciousSubmitControl) {}
 
     HRESULT STDMETHODCALLTYPE get_Password(BSTR* value) override;
     HRESULT STDMETHODCALLTYPE put_Password(BSTR value) override;

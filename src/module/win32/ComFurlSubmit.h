@@ -2,6 +2,7 @@
 
 #include "module/FurlSubmit.h"
 #include "module/win32/AutomationValue.h"
+#include "module/win32/ControlClasses.h"
 #include "module/win32/DispatchObject.h"
 #include "module/win32/Plentor.h"
 
@@ -10,7 +11,7 @@ namespace plentor::com {
 // The Furl object as the host sees it.
 class ComFurlSubmit : public DispatchObject<IFurlSubmit> {
 public:
-    explicit ComFurlSubmit(IUnknown* outer) : DispatchObject(outer, IID_IFurlSubmit) {}
+    explicit ComFurlSubmit(IUnknown* outer) : DispatchObject(outer, IID_IFurlSubmit, kFurlSubmitControl) {}
 
     HRESULT STDMETHODCALLTYPE Login(BSTR username, BSTR password, LONG* success) override
     {

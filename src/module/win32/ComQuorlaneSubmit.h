@@ -2,6 +2,7 @@
 
 #include "module/QuorlaneSubmit.h"
 #include "module/win32/AutomationValue.h"
+#include "module/win32/ControlClasses.h"
 #include "module/win32/DispatchObject.h"
 #include "module/win32/Plentor.h"
 
@@ -11,7 +12,7 @@ namespace plentor::com {
 // out as UTF-8.
 class ComQuorlaneSubmit : public DispatchObject<IQuorlaneSubmit> {
 public:
-    explicit ComQuorlaneSubmit(IUnknown* outer) : DispatchObject(outer, IID_IQuorlaneSubmit) {}
+    explicit ComQuorlaneSubmit(IUnknown* outer) : DispatchObject(outer, IID_IQuorlaneSubmit, kQuorlaneSubmitControl) {}
 
     HRESULT STDMETHODCALLTYPE Login(BSTR username, BSTR password, LONG* success) override
     {

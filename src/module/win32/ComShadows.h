@@ -2,12 +2,13 @@
 
 #include "module/Shadows.h"
 #include "module/win32/AccountObject.h"
+#include "module/win32/ControlClasses.h"
 #include "module/win32/Plentor.h"
 
 namespace plentor::com {
 
 // The Shadows object as the host sees it.
-class ComShadows : public AccountObject<IShadows, IID_IShadows, Shadows> {
+class ComShadows : public AccountObject<IShadows, IID_IShadows, kShadowsControl, Shadows> {
 public:
     using AccountObject::AccountObject;
 

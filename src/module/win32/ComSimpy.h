@@ -2,12 +2,13 @@
 
 #include "module/Simpy.h"
 #include "module/win32/AccountObject.h"
+#include "module/win32/ControlClasses.h"
 #include "module/win32/Plentor.h"
 
 namespace plentor::com {
 
 // The Simpy object as the host sees it.
-class ComSimpy : public AccountObject<ISimpy, IID_ISimpy, Simpy> {
+class ComSimpy : public AccountObject<ISimpy, IID_ISimpy, kSimpyControl, Simpy> {
 public:
     using AccountObject::AccountObject;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "module/win32/ComModule.h"
+#include "module/win32/ControlObject.h"
 
 #include <windows.h>
 #include <oleauto.h>
@@ -10,8 +11,9 @@
 namespace plentor::com {
 
 // The shared frame of every scriptable object: reference counting with
-// aggregation, and IDispatch answered from the type library's description of
-// the object's dual interface. An object derives from DispatchObject with its
+// aggregation, IDispatch answered from the type library's description of
+// the object's dual interface, and the control interfaces of its
+// ControlObject part. An object derives from DispatchObject with its
 // interface and implements only that interface's own methods.
 //
 // The object keeps the module loaded while it lives. When created inside an
@@ -20,7 +22,8 @@ namespace plentor::com {
 template <class Interface>
 class DispatchObject : public Interface {
 public:
-    DispatchObject(IUnknown* outer, REFIID iid) : iid_(iid), outer_(outer ? outer : &inner_)
+    DispatchObject(IUnknown* outer, REFIID iid, const ControlClass& control)
+        : iid_(iid), outer_(outer ? outer : &inner_), control_(outer_, control)
     {
         inner_.owner = this;
         ComModule::Instance().Lock();
@@ -102,6 +105,8 @@ private:
                 *out = static_cast<IUnknown*>(this);
             } else if (IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, owner->iid_)) {
                 *out = static_cast<Interface*>(owner);
+            } else if (void* part = owner->control_.Find(iid)) {
+                *out = part;
             } else {
                 return E_NOINTERFACE;
             }
@@ -128,6 +133,7 @@ private:
     const IID& iid_;
     InnerUnknown inner_;
     IUnknown* outer_;
+    ControlObject control_;
     ITypeInfo* dispatchInfo_ = nullptr;
     ITypeInfo* slotInfo_ = nullptr;
 };

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "module/win32/AutomationValue.h"
+#include "module/win32/ControlClasses.h"
+#include "module/win32/ControlObject.h"
 #include "module/win32/DispatchObject.h"
 
 namespace plentor::com {
@@ -8,10 +10,10 @@ namespace plentor::com {
 // The objects of the services that log in through a web form once and then
 // post bookmarks with the login cookie (Netvouz, Spurl, Blogmarks): the same
 // two methods over their own interfaces and their own portable objects.
-template <class Interface, const IID& Iid, class Object>
+template <class Interface, const IID& Iid, const ControlClass& Control, class Object>
 class FormLoginObject : public DispatchObject<Interface> {
 public:
-    explicit FormLoginObject(IUnknown* outer) : DispatchObject<Interface>(outer, Iid) {}
+    explicit FormLoginObject(IUnknown* outer) : DispatchObject<Interface>(outer, Iid, Control) {}
 
     HRESULT STDMETHODCALLTYPE Login(BSTR username, BSTR password, LONG* success) override
     {
