@@ -2,7 +2,7 @@
 // the unload rule, aggregation, early-bound calls through the interfaces'
 // slot tables, and IDispatch answered from the embedded type library.
 
-#include "module/win32/Plentor.h"
+#include "ComTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -14,91 +14,11 @@
 
 namespace {
 
-using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-using CanUnloadNowFunction = HRESULT(STDAPICALLTYPE*)();
+using plentor::testsupport::Bstr;
+using plentor::testsupport::ClassCase;
+using plentor::testsupport::kClasses;
 
-struct ClassCase {
-    const char* name;
-    const CLSID* clsid;
-    const IID* iid;
-};
-
-const ClassCase kClasses[] = {
-    {"DeliciousSubmit", &CLSID_DeliciousSubmit, &IID_IDeliciousSubmit},
-    {"FurlSubmit", &CLSID_FurlSubmit, &IID_IFurlSubmit},
-    {"Netvouz", &CLSID_Netvouz, &IID_INetvouz},
-    {"Shadows", &CLSID_Shadows, &IID_IShadows},
-    {"Spurl", &CLSID_Spurl, &IID_ISpurl},
-    {"Blogmarks", &CLSID_Blogmarks, &IID_IBlogmarks},
-    {"QuorlaneSubmit", &CLSID_QuorlaneSubmit, &IID_IQuorlaneSubmit},
-    {"Simpy", &CLSID_Simpy, &IID_ISimpy},
-};
-
-// A BSTR released at the end of its scope.
-class Bstr {
-public:
-    Bstr() = default;
-    explicit Bstr(const wchar_t* text) : value_(SysAllocString(text)) {}
-    Bstr(const wchar_t* text, UINT length) : value_(SysAllocStringLen(text, length)) {}
-    ~Bstr() { SysFreeString(value_); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-
-    BSTR* Out()
-    {
-        SysFreeString(value_);
-        value_ = nullptr;
-        return &value_;
-    }
-    BSTR Get() const { return value_; }
-    std::wstring Text() const { return std::wstring(value_, SysStringLen(value_)); }
-
-private:
-    BSTR value_ = nullptr;
-};
-
-class ComModuleTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        CoInitialize(nullptr);
-        module_ = LoadLibraryW(PLENTOR_COM_DLL);
-        ASSERT_NE(module_, nullptr) << "Plentor.dll did not load, error " << GetLastError();
-        getClassObject_ = reinterpret_cast<GetClassObjectFunction>(
-            reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
-        canUnloadNow_ = reinterpret_cast<CanUnloadNowFunction>(
-            reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
-        ASSERT_NE(getClassObject_, nullptr);
-        ASSERT_NE(canUnloadNow_, nullptr);
-    }
-
-    static IClassFactory* Factory(const CLSID& clsid)
-    {
-        IClassFactory* factory = nullptr;
-        EXPECT_EQ(getClassObject_(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
-        return factory;
-    }
-
-    template <class Interface>
-    static Interface* Create(const CLSID& clsid, const IID& iid)
-    {
-        IClassFactory* factory = Factory(clsid);
-        if (factory == nullptr)
-            return nullptr;
-        Interface* object = nullptr;
-        EXPECT_EQ(factory->CreateInstance(nullptr, iid, reinterpret_cast<void**>(&object)), S_OK);
-        factory->Release();
-        return object;
-    }
-
-    static HMODULE module_;
-    static GetClassObjectFunction getClassObject_;
-    static CanUnloadNowFunction canUnloadNow_;
-};
-
-HMODULE ComModuleTest::module_ = nullptr;
-GetClassObjectFunction ComModuleTest::getClassObject_ = nullptr;
-CanUnloadNowFunction ComModuleTest::canUnloadNow_ = nullptr;
+class ComModuleTest : public plentor::testsupport::ComModuleFixture {};
 
 TEST_F(ComModuleTest, EachClassHasOneCachedFactory)
 {
