@@ -2,9 +2,11 @@
 
 #include "base/LogBase.h"
 #include "http/ProgressMonitor.h"
+#include "platform/Clock.h"
 #include "text/DataBuffer.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace plentor {
 
@@ -15,8 +17,51 @@ constexpr unsigned kMaxExactRead = 0xC000001;      // refuse exact reads from th
 
 } // namespace
 
+void BufferedReader::StartLimit(Limit which, uint32_t ms, const char* name)
+{
+    limits_[static_cast<int>(which)] = TimeLimit{platform::TickCount(), ms, name};
+}
+
+void BufferedReader::ClearLimit(Limit which) { limits_[static_cast<int>(which)] = TimeLimit{}; }
+
+void BufferedReader::ClearLimits()
+{
+    ClearLimit(Limit::Header);
+    ClearLimit(Limit::Response);
+}
+
+uint32_t BufferedReader::RemainingMs() const
+{
+    uint32_t left = UINT32_MAX;
+    const uint32_t now = platform::TickCount();
+    for (const TimeLimit& limit : limits_) {
+        if (limit.ms == 0) continue;
+        const uint32_t elapsed = now - limit.start;   // wraps with the tick count
+        left = std::min(left, elapsed >= limit.ms ? 0u : limit.ms - elapsed);
+    }
+    return left;
+}
+
+bool BufferedReader::WithinLimits(LogBase& log) const
+{
+    if (RemainingMs() > 0) return true;
+    const uint32_t now = platform::TickCount();
+    for (const TimeLimit& limit : limits_) {
+        if (limit.ms == 0 || now - limit.start < limit.ms) continue;
+        log.LogError("Transfer stopped: time limit reached");
+        log.LogData("limit", limit.name);
+        log.LogDataLong("seconds", static_cast<long>(limit.ms / 1000));
+        break;
+    }
+    return false;
+}
+
 bool BufferedReader::FillPending(bool& timedOut, LogBase& log, ProgressMonitor* monitor)
 {
+    if (!WithinLimits(log)) {
+        timedOut = true;
+        return false;
+    }
     uint8_t* space = pending_.PrepareAppend(kReceiveBlock);
     unsigned got = 0;
     bool ok = ReceiveOnce(space, kReceiveBlock, got, timedOut, log, monitor);
@@ -29,6 +74,11 @@ bool BufferedReader::ReceiveBytes(void* buffer, unsigned& length, bool& timedOut
 {
     timedOut = false;
     unsigned got = pending_.Take(buffer, length);
+    if (got == 0 && length > 0 && !WithinLimits(log)) {
+        timedOut = true;
+        length = 0;
+        return false;
+    }
     if (got == 0 && length > 0 && !ReceiveOnce(buffer, length, got, timedOut, log, monitor)) {
         length = 0;
         return false;
@@ -82,9 +132,23 @@ bool BufferedReader::ReceiveSome(DataBuffer& out, LogBase& log, ProgressMonitor*
 
 bool BufferedReader::ReceiveUntilClosed(DataBuffer& out, LogBase& log, ProgressMonitor* monitor)
 {
-    unsigned before = out.Size();
+    bool overLimit = false;
+    return ReceiveUntilClosed(out, 0, overLimit, log, monitor);
+}
+
+bool BufferedReader::ReceiveUntilClosed(DataBuffer& out, unsigned limit, bool& overLimit, LogBase& log,
+                                        ProgressMonitor* monitor)
+{
+    overLimit = false;
+    const unsigned before = out.Size();
     bool ok = true;
-    while (ok) ok = ReceiveSome(out, log, monitor);
+    while (ok) {
+        ok = ReceiveSome(out, log, monitor);
+        if (limit > 0 && out.Size() - before > limit) {
+            overLimit = true;
+            break;
+        }
+    }
     return out.Size() > before;
 }
 

@@ -34,8 +34,11 @@ public:
     // Appends exactly length bytes to out.
     bool ReceiveN(unsigned length, DataBuffer& out, LogBase& log, ProgressMonitor* monitor);
     // Appends everything until the peer closes (or goes silent); true when
-    // anything arrived.
+    // anything arrived. With a limit, stops once out has grown by more than
+    // limit bytes (overLimit tells).
     bool ReceiveUntilClosed(DataBuffer& out, LogBase& log, ProgressMonitor* monitor);
+    bool ReceiveUntilClosed(DataBuffer& out, unsigned limit, bool& overLimit, LogBase& log,
+                            ProgressMonitor* monitor);
     // Appends one block.
     bool ReceiveSome(DataBuffer& out, LogBase& log, ProgressMonitor* monitor);
     // Appends bytes up to and including the empty line that ends a header.
@@ -43,7 +46,24 @@ public:
     // Appends one line, up to and including its LF.
     bool ReadCrlfLine(DataBuffer& out, LogBase& log, ProgressMonitor* monitor);
 
+    // Time limits over many reads: once ms milliseconds have passed from
+    // now, no further read starts and a read in progress waits no longer
+    // (0 ms: no limit). name ("headerTimeoutSec", ...) is what the log says
+    // ended the transfer. The header limit is dropped once a header is in.
+    enum class Limit { Header, Response };
+    void StartLimit(Limit which, uint32_t ms, const char* name);
+    void ClearLimit(Limit which);
+    void ClearLimits();
+    // True once a limit that was set has passed.
+    bool LimitReached() const { return RemainingMs() == 0; }
+
 protected:
+    // Milliseconds left before the nearest limit: UINT32_MAX when none, 0
+    // once one has passed.
+    uint32_t RemainingMs() const;
+    // False, with a log line naming the limit, once a limit has passed.
+    bool WithinLimits(LogBase& log) const;
+
     // Waits for data and moves one block from the source into buffer;
     // got > 0 on success. Logs why when it fails.
     virtual bool ReceiveOnce(void* buffer, unsigned length, unsigned& got, bool& timedOut, LogBase& log,
@@ -54,8 +74,16 @@ protected:
 private:
     enum class LineEnd { BlankLine, CrlfLine };
 
+    struct TimeLimit {
+        uint32_t start = 0;    // platform::TickCount() when it began
+        uint32_t ms = 0;       // 0: not set
+        const char* name = "";
+    };
+
     bool FillPending(bool& timedOut, LogBase& log, ProgressMonitor* monitor);
     bool ReadLine(LineEnd end, DataBuffer& out, LogBase& log, ProgressMonitor* monitor);
+
+    TimeLimit limits_[2];
 };
 
 } // namespace plentor

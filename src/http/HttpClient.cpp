@@ -49,6 +49,26 @@ bool StartsWithNoCase(const char* text, const char* prefix)
 
 bool IsTlsUrl(const char* url) { return StartsWithNoCase(url, "https:"); }
 
+// The whole-transfer time limits of one response on a connection: both run
+// from the request; the header's ends when the header is in, and both are
+// dropped when the response has been read.
+class ResponseLimits {
+public:
+    ResponseLimits(HttpConnection& socket, const HttpControl& control) : socket_(socket)
+    {
+        socket_.StartLimit(BufferedReader::Limit::Header, control.headerTimeoutSec, "headerTimeoutSec");
+        socket_.StartLimit(BufferedReader::Limit::Response, control.responseTimeoutSec, "responseTimeoutSec");
+    }
+    ~ResponseLimits() { socket_.ClearLimits(); }
+    ResponseLimits(const ResponseLimits&) = delete;
+    ResponseLimits& operator=(const ResponseLimits&) = delete;
+
+    void HeaderIn() { socket_.ClearLimit(BufferedReader::Limit::Header); }
+
+private:
+    HttpConnection& socket_;
+};
+
 HttpCacheHooks::ConnectOutcome ConnectOutcomeOf(bool connected, bool hostNotFound)
 {
     if (connected) return HttpCacheHooks::ConnectOutcome::Connected;
@@ -356,6 +376,7 @@ bool HttpClient::ReadGetResponse(HttpConnection& socket, const Target& target, i
                                  const Origin& origin, HttpControl& control, HttpCacheHooks& cache,
                                  DataBuffer& body, HttpResult& result, LogBase& log)
 {
+    ResponseLimits limits(socket, control);
     for (;;) {
         DataBuffer raw;
         bool complete = false;
@@ -371,6 +392,7 @@ bool HttpClient::ReadGetResponse(HttpConnection& socket, const Target& target, i
             return false;
         }
         reused = false;
+        limits.HeaderIn();
         result.header.Clear();
         if (complete) result.header.Parse(raw, log);
         body.Clear();
@@ -692,11 +714,25 @@ bool HttpClient::ReadBody(HttpConnection& socket, HttpControl& control, const Ht
         return true;
     }
     socket.SetMaxReadWaitMs(kUntilCloseWaitMs);
-    socket.ReceiveUntilClosed(body, log);
+    bool overLimit = false;
+    socket.ReceiveUntilClosed(body, control.maxContentLength > 0 ? static_cast<unsigned>(control.maxContentLength) : 0,
+                              overLimit, log);
     socket.SetMaxReadWaitMs(static_cast<uint32_t>(std::max(control.readTimeoutSec, 0)) * 2 * kMsPerSec);
     // The body ended by the peer closing or by silence; either way this
-    // connection carries nothing more.
+    // connection carries nothing more. Cut off by a time limit, it is not
+    // whole.
+    const bool timeUp = socket.LimitReached();
     socket.Close();
+    if (timeUp) {
+        body.Clear();
+        return false;
+    }
+    if (overLimit) {
+        log.LogError("Content length more than the maximum allowed.");
+        log.LogDataLong("maxContentLength", control.maxContentLength);
+        body.Clear();
+        return false;
+    }
     return true;
 }
 
@@ -739,6 +775,7 @@ bool HttpClient::ReadChunked(HttpConnection& socket, HttpControl& control, DataB
             body.Size() + size > static_cast<uint64_t>(control.maxContentLength)) {
             socket.Close();
             log.LogError("Chunked response is too large.");
+            body.Clear();
             log.LogDataLong("maxContentLength", control.maxContentLength);
             return false;
         }
@@ -824,12 +861,14 @@ bool HttpClient::ReadBuiltResponse(HttpControl& control, const HttpRequest& requ
                                    DataBuffer& body, bool& again, LogBase& log)
 {
     again = false;
+    ResponseLimits limits(socket_, control);
     DataBuffer raw;
     if (!socket_.ReadUntilBlankLine(raw, log)) {
         log.LogError("Failed to get response header");
         socket_.Close();
         return false;
     }
+    limits.HeaderIn();
     result.header.Clear();
     result.header.Parse(raw, log);
     const int status = result.header.GetStatusCode();

@@ -67,4 +67,13 @@ bool HttpConnection::SendBytes(const void* data, unsigned length, LogBase& log)
     return socket_.SendBytes(data, length, log, nullptr);
 }
 
+void HttpConnection::StartLimit(BufferedReader::Limit which, int seconds, const char* name)
+{
+    if (seconds <= 0) {
+        Reader().ClearLimit(which);
+        return;
+    }
+    Reader().StartLimit(which, static_cast<uint32_t>(seconds) * 1000u, name);
+}
+
 } // namespace plentor

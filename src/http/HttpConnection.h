@@ -43,6 +43,17 @@ public:
     bool ReadCrlfLine(DataBuffer& out, LogBase& log) { return Reader().ReadCrlfLine(out, log, nullptr); }
     bool ReceiveN(unsigned length, DataBuffer& out, LogBase& log) { return Reader().ReceiveN(length, out, log, nullptr); }
     bool ReceiveUntilClosed(DataBuffer& out, LogBase& log) { return Reader().ReceiveUntilClosed(out, log, nullptr); }
+    bool ReceiveUntilClosed(DataBuffer& out, unsigned limit, bool& overLimit, LogBase& log)
+    {
+        return Reader().ReceiveUntilClosed(out, limit, overLimit, log, nullptr);
+    }
+
+    // Time limits over the reads of one response (see BufferedReader); 0 or
+    // fewer seconds: none.
+    void StartLimit(BufferedReader::Limit which, int seconds, const char* name);
+    void ClearLimit(BufferedReader::Limit which) { Reader().ClearLimit(which); }
+    void ClearLimits() { Reader().ClearLimits(); }
+    bool LimitReached() { return Reader().LimitReached(); }
 
 private:
     BufferedReader& Reader() { return tls_ ? static_cast<BufferedReader&>(tlsReader_) : socket_; }

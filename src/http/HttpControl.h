@@ -26,6 +26,10 @@ struct CacheControl {
 class HttpControl {
 public:
     static constexpr const char* kMemoryCookies = "memory";
+    // The body limit of the fetches that only read a page for its title,
+    // description and tags: a page larger than this is refused, not read
+    // without end.
+    static constexpr int kPageFetchMaxContent = 32 * 1024 * 1024;
 
     HttpControl() = default;
     HttpControl(const HttpControl&) = delete;
@@ -57,7 +61,12 @@ public:
     int maxUrlLen = 2000;
     int maxContentLength = 0;         // 0: no limit
     int connectTimeoutSec = 10;
-    int readTimeoutSec = 20;
+    int readTimeoutSec = 20;          // the longest wait for any one read
+    // Whole-transfer limits, so a peer that drips bytes cannot hold a call
+    // for ever: the time from the request to the end of the response header,
+    // and to the end of the whole response. 0: none.
+    int headerTimeoutSec = 60;
+    int responseTimeoutSec = 300;
     bool followRedirects = true;
     // An HTTPS server whose certificate does not verify is used anyway. Off:
     // credentials would otherwise go to whoever answers.

@@ -23,6 +23,8 @@ public:
 
     void SetConnectTimeout(int seconds) { control_.connectTimeoutSec = seconds; }
     void SetReadTimeout(int seconds) { control_.readTimeoutSec = seconds; }
+    // The largest body a fetch accepts, in bytes; 0: no limit.
+    void SetMaxContentLength(int bytes) { control_.maxContentLength = bytes; }
     // "memory" keeps cookies in this object; a directory keeps one file per
     // domain; null or "" turns cookie handling off.
     void SetCookieDir(const char* where) { control_.cookieDir.SetString(where != nullptr ? where : ""); }

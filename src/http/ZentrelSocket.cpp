@@ -311,10 +311,13 @@ bool ZentrelSocket::ReceiveOnce(void* buffer, unsigned length, unsigned& got, bo
         log.LogError("This socket is not connected");
         return false;
     }
-    if (!WaitForData(maxReadWaitMs_ == 0 ? kDefaultReadWaitMs : maxReadWaitMs_, log, monitor)) {
+    // A time limit over the whole transfer shortens the wait.
+    const uint32_t wait = std::min(maxReadWaitMs_ == 0 ? kDefaultReadWaitMs : maxReadWaitMs_, RemainingMs());
+    if (!WaitForData(wait, log, monitor)) {
         if (handle_ != platform::kInvalidSocket) {
             log.LogError("WaitForData timed out.");
             timedOut = true;
+            WithinLimits(log);   // names the limit when that is what ended the wait
         }
         return false;
     }

@@ -48,6 +48,7 @@ void ConfigurePageFetch(HttpMan& http)
     http.SetFetchFromCache(false);
     http.SetUpdateCache(false);
     http.SetMimicFirefox(true);
+    http.SetMaxContentLength(HttpControl::kPageFetchMaxContent);
 }
 
 std::string_view View(const StringBuffer& text)

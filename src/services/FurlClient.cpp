@@ -83,7 +83,12 @@ bool FurlClient::QuickSubmit1(const char* url)
     StringBuffer page;
     // A page that cannot be fetched gives an empty title; so does an error
     // status, whose body is the server's error page, not the page's.
+    // Only the title is wanted: the page fetch has a body limit; the
+    // service's own requests keep the client's setting.
+    const int maxContent = http_.GetControl().maxContentLength;
+    http_.SetMaxContentLength(HttpControl::kPageFetchMaxContent);
     if (!http_.QuickGetHtml(url, page)) page.Clear();
+    http_.SetMaxContentLength(maxContent);
     StringBuffer title;
     HtmlHelp::GetTitle(std::string_view(page.GetString(), static_cast<size_t>(page.GetLength())), title);
     CleanTitle(title);

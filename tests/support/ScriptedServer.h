@@ -30,8 +30,8 @@ public:
     // Empty when the client closed first.
     std::string ReadRequest();
 
-    // A client that went away ends the send quietly.
-    void Send(const std::string& bytes) { socket_.SendAll(bytes); }
+    // False once the client has gone away.
+    bool Send(const std::string& bytes) { return socket_.SendAll(bytes); }
 
     // Blocks until the client closes its end.
     void WaitForClose()

@@ -1,0 +1,160 @@
+// Hostile servers against the engine's limits: a peer that drips its header
+// or its body within every single read timeout, and bodies without end. Each
+// transfer must end by the limit that applies, with a log line naming it.
+
+#include "http/HttpClient.h"
+#include "support/LogText.h"
+
+#include "http/HttpControl.h"
+#include "http/HttpResult.h"
+#include "log/Logger.h"
+#include "services/DeliciousClient.h"
+#include "support/ScriptedServer.h"
+#include "text/DataBuffer.h"
+#include "text/StringBuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace plentor {
+namespace {
+
+using testing::ScriptedConnection;
+using testing::ScriptedServer;
+using testsupport::LogText;
+
+// Every case must end well before this; a hang shows as a failure here
+// rather than as a stuck suite.
+constexpr auto kBound = std::chrono::seconds(15);
+
+std::string UrlOf(const ScriptedServer& server, const std::string& path = "/")
+{
+    return "http://127.0.0.1:" + std::to_string(server.Port()) + path;
+}
+
+// After the request: first, then drip again every 100 ms for as long as the
+// client listens.
+ScriptedServer::Script Drip(std::string first, std::string drip)
+{
+    return [first, drip](ScriptedConnection& c) {
+        c.ReadRequest();
+        if (!c.Send(first)) return;
+        for (int i = 0; i < 600 && c.Send(drip); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    };
+}
+
+// After the request: head, then the same block again and again for as long
+// as the client reads.
+ScriptedServer::Script Endless(std::string head, std::string block)
+{
+    return [head, block](ScriptedConnection& c) {
+        c.ReadRequest();
+        if (!c.Send(head)) return;
+        for (int i = 0; i < 100000 && c.Send(block); ++i) {
+        }
+    };
+}
+
+struct LimitCase {
+    const char* name;
+    ScriptedServer::Script script;
+    int headerTimeoutSec;
+    int responseTimeoutSec;
+    int maxContentLength;
+    const char* logged;   // a line the log must hold
+    const char* named;    // the limit the log names, or null
+};
+
+class HttpClientLimitsTest : public ::testing::Test {};
+
+TEST_F(HttpClientLimitsTest, HostileServerEndsAtItsLimit)
+{
+    const std::string block(64 * 1024, 'x');
+    const LimitCase cases[] = {
+        {"header dripping a byte at a time", Drip("HTTP/1.1 200 OK\r\n", "X"), 1, 0, 0,
+         "Transfer stopped: time limit reached", "headerTimeoutSec"},
+        {"header of endless lines", Drip("HTTP/1.1 200 OK\r\n", "X-Line: more\r\n"), 1, 0, 0,
+         "Transfer stopped: time limit reached", "headerTimeoutSec"},
+        {"length-framed body dripping", Drip("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n", "b"), 0, 1, 0,
+         "Transfer stopped: time limit reached", "responseTimeoutSec"},
+        {"body until close dripping", Drip("HTTP/1.1 200 OK\r\n\r\n", "b"), 0, 1, 0,
+         "Transfer stopped: time limit reached", "responseTimeoutSec"},
+        {"body until close without end", Endless("HTTP/1.1 200 OK\r\n\r\n", block), 0, 0, 1024 * 1024,
+         "Content length more than the maximum allowed.", nullptr},
+        {"chunked body without end",
+         Endless("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", "10000\r\n" + block + "\r\n"), 0, 0,
+         1024 * 1024, "Chunked response is too large.", nullptr},
+    };
+    for (const LimitCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedServer server({c.script});
+        HttpControl control;
+        control.readTimeoutSec = 5;   // longer than any limit under test
+        control.headerTimeoutSec = c.headerTimeoutSec;
+        control.responseTimeoutSec = c.responseTimeoutSec;
+        control.maxContentLength = c.maxContentLength;
+        HttpClient client;
+        HttpResult result;
+        DataBuffer body;
+        Logger log;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(client.Get(UrlOf(server).c_str(), control, body, result, log));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, kBound);
+        const std::string text = LogText(log);
+        EXPECT_NE(text.find(c.logged), std::string::npos) << text;
+        if (c.named != nullptr) {
+            EXPECT_NE(text.find(c.named), std::string::npos) << text;
+        }
+        EXPECT_TRUE(body.IsEmpty()) << "what was read beyond the limit is not kept";
+    }
+}
+
+TEST_F(HttpClientLimitsTest, LimitsDoNotOutliveTheirResponse)
+{
+    // Two responses on one kept-alive connection, the second after a pause
+    // longer than the header limit: a limit that lingered from the first
+    // exchange would cut the second off.
+    const std::string reply = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+    ScriptedServer server({[&](ScriptedConnection& c) {
+        for (int i = 0; i < 2; ++i) {
+            if (c.ReadRequest().empty()) return;
+            c.Send(reply);
+        }
+        c.WaitForClose();
+    }});
+    HttpControl control;
+    control.readTimeoutSec = 5;
+    control.headerTimeoutSec = 1;
+    HttpClient client;
+    Logger log;
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        HttpResult result;
+        DataBuffer body;
+        ASSERT_TRUE(client.Get(UrlOf(server).c_str(), control, body, result, log)) << LogText(log);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(body.Data()), body.Size()), "ok");
+        std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    }
+    EXPECT_EQ(server.Connections(), 1);
+}
+
+TEST_F(HttpClientLimitsTest, PageInfoRefusesAPageWithoutEnd)
+{
+    // A page fetched for its title, description and tags has a body limit
+    // of its own, though the engine's default is none.
+    const std::string block(256 * 1024, '<');
+    ScriptedServer server({Endless("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n<html><title>T</title>", block)});
+    DeliciousClient client;
+    StringBuffer title, extended, tags;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(client.FetchPageInfo(UrlOf(server, "/page.html").c_str(), title, extended, tags));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kBound);
+    EXPECT_TRUE(title.IsEmpty());
+}
+
+} // namespace
+} // namespace plentor
