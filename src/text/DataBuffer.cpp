@@ -243,7 +243,9 @@ void DataBuffer::Reserve(unsigned n)
     uint64_t needed = uint64_t{size_} + n;
     if (needed > kMaxCapacity)
         throw std::bad_alloc();
-    GrowTo(static_cast<unsigned>(needed));
+    // An empty buffer gets exactly what it asks for; one being filled block
+    // by block grows geometrically, or every block would copy all before it.
+    GrowTo(size_ == 0 ? static_cast<unsigned>(needed) : GrownCapacity(needed, needed, capacity_));
 }
 
 bool DataBuffer::SetSize(unsigned n)

@@ -93,24 +93,43 @@ TEST(DataBufferTest, GrowthFollowsTheStepRules)
 }
 
 // Fixed steps alone would copy the whole buffer every 20000 bytes; large
-// buffers grow by at least half their capacity instead.
+// buffers grow by at least half their capacity instead, whether they are
+// filled a byte at a time or a block at a time as a socket fills them.
 TEST(DataBufferTest, LargeBuffersGrowGeometrically)
 {
-    DataBuffer b;
-    unsigned growths = 0;
-    unsigned lastCapacity = 0;
-    for (unsigned i = 0; i < 4'000'000; ++i) {
-        b.AppendByte(static_cast<uint8_t>(i));
-        if (b.Capacity() != lastCapacity) {
-            if (lastCapacity >= 3 * DataBuffer::kGrowStep) {
-                EXPECT_GE(b.Capacity(), lastCapacity + lastCapacity / 2);
+    struct Fill {
+        const char* name;
+        unsigned step;                        // bytes added per call
+        void (*add)(DataBuffer&, unsigned);   // adds step bytes, the last one set to the value given
+    };
+    const Fill fills[] = {
+        {"AppendByte", 1, [](DataBuffer& b, unsigned i) { b.AppendByte(static_cast<uint8_t>(i)); }},
+        {"ReserveThenSetSize", 20000,
+         [](DataBuffer& b, unsigned i) {
+             const unsigned size = b.Size();
+             b.Reserve(20000);
+             b.Data()[size + 19999] = static_cast<uint8_t>(i);
+             b.SetSize(size + 20000);
+         }},
+    };
+    for (const Fill& fill : fills) {
+        SCOPED_TRACE(fill.name);
+        DataBuffer b;
+        unsigned growths = 0;
+        unsigned lastCapacity = 0;
+        for (unsigned added = 0; added < 4'000'000; added += fill.step) {
+            fill.add(b, added + fill.step - 1);
+            if (b.Capacity() != lastCapacity) {
+                if (lastCapacity >= 3 * DataBuffer::kGrowStep) {
+                    EXPECT_GE(b.Capacity(), lastCapacity + lastCapacity / 2);
+                }
+                lastCapacity = b.Capacity();
+                ++growths;
             }
-            lastCapacity = b.Capacity();
-            ++growths;
         }
+        EXPECT_LT(growths, 20u);
+        EXPECT_EQ(b.Data()[3'999'999], static_cast<uint8_t>(3'999'999));
     }
-    EXPECT_LT(growths, 20u);
-    EXPECT_EQ(b.Data()[3'999'999], static_cast<uint8_t>(3'999'999));
 }
 
 TEST(DataBufferTest, AppendingItselfSurvivesGrowth)
