@@ -2,10 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <iterator>
 #include <string>
+#include <vector>
 
 namespace plentor::platform {
 namespace {
@@ -21,8 +30,65 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
+    std::string Read(const std::string& path) const
+    {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    // The names in the directory, to catch temporary files left behind.
+    std::vector<std::string> Names() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+
     std::filesystem::path dir_;
 };
+
+TEST_F(FilesTest, WriteWholeFileReplacesTheFileAndLeavesNothingElse)
+{
+    const std::string path = (dir_ / "cookies.xml").string();
+    FileError err;
+    ASSERT_TRUE(WriteWholeFile(path.c_str(), "first version", 13, err)) << err.message;
+    ASSERT_TRUE(WriteWholeFile(path.c_str(), "second", 6, err)) << err.message;
+    EXPECT_EQ(Read(path), "second");
+    EXPECT_EQ(Names(), std::vector<std::string>{"cookies.xml"});
+
+    const std::string missing = (dir_ / "no-such-dir" / "file").string();
+    EXPECT_FALSE(WriteWholeFile(missing.c_str(), "x", 1, err));
+    EXPECT_NE(err.code, 0);
+    EXPECT_FALSE(err.message.empty());
+}
+
+#ifndef _WIN32
+// A write that fails midway (here the file size limit stands in for a full
+// disk) leaves the old file as it was, and no temporary file behind.
+TEST_F(FilesTest, FailedWholeFileWriteKeepsTheOldFile)
+{
+    const std::string path = (dir_ / "links.txt").string();
+    FileError err;
+    ASSERT_TRUE(WriteWholeFile(path.c_str(), "old list\n", 9, err)) << err.message;
+    const std::string big(100000, 'n');
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        FileError childErr;
+        _exit(WriteWholeFile(path.c_str(), big.data(), big.size(), childErr) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1) << "the write should have failed";
+    EXPECT_EQ(Read(path), "old list\n");
+    EXPECT_EQ(Names(), std::vector<std::string>{"links.txt"});
+}
+#endif
 
 TEST_F(FilesTest, ReadWholeFileUpToStopsPastTheLimit)
 {

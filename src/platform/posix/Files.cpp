@@ -2,6 +2,7 @@
 #include "platform/SystemError.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -54,8 +55,8 @@ bool ReadAll(int fd, std::vector<uint8_t>& out, FileError& err, size_t maxBytes 
     return true;
 }
 
-// Writes every byte at the descriptor's position and closes it.
-bool WriteAllAndClose(int fd, const void* bytes, size_t n, FileError& err)
+// Writes every byte at the descriptor's position.
+bool WriteAll(int fd, const void* bytes, size_t n, FileError& err)
 {
     const auto* p = static_cast<const uint8_t*>(bytes);
     while (n > 0) {
@@ -63,12 +64,20 @@ bool WriteAllAndClose(int fd, const void* bytes, size_t n, FileError& err)
         if (put < 0) {
             if (errno == EINTR)
                 continue;
-            Fail(err);
-            close(fd);
-            return false;
+            return Fail(err);
         }
         p += put;
         n -= static_cast<size_t>(put);
+    }
+    return true;
+}
+
+// Writes every byte at the descriptor's position and closes it.
+bool WriteAllAndClose(int fd, const void* bytes, size_t n, FileError& err)
+{
+    if (!WriteAll(fd, bytes, n, err)) {
+        close(fd);
+        return false;
     }
     if (close(fd) != 0)
         return Fail(err);
@@ -126,12 +135,26 @@ bool ReadWholeFile(const char16_t* path, std::vector<uint8_t>& out, FileError& e
     return ReadWholeFile(narrow.c_str(), out, err);
 }
 
+// The new content goes to a temporary file beside the target, reaches the
+// disk, and is then renamed over the target: a crash or a full disk midway
+// leaves the old file whole.
 bool WriteWholeFile(const char* path, const void* bytes, size_t n, FileError& err)
 {
-    int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    static std::atomic<unsigned> serial{0};
+    const std::string temp =
+        std::string(path) + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(++serial);
+    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0)
         return Fail(err);
-    return WriteAllAndClose(fd, bytes, n, err);
+    // EINVAL: a file system that has nothing to flush.
+    bool ok = WriteAll(fd, bytes, n, err) && (fdatasync(fd) == 0 || errno == EINVAL || Fail(err));
+    if (close(fd) != 0 && ok)
+        ok = Fail(err);
+    if (ok && rename(temp.c_str(), path) != 0)
+        ok = Fail(err);
+    if (!ok)
+        unlink(temp.c_str());
+    return ok;
 }
 
 bool FileExists(const char* path)

@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <string>
 
 namespace plentor::platform {
 
@@ -55,23 +57,28 @@ bool ReadHandle(HANDLE h, std::vector<uint8_t>& out, FileError& err, size_t maxB
 }
 
 // Writes every byte (in chunks WriteFile can count) and closes the handle.
-bool WriteAllAndClose(HANDLE h, const void* bytes, size_t n, FileError& err)
+// Writes every byte at the handle's position.
+bool WriteAll(HANDLE h, const void* bytes, size_t n, FileError& err)
 {
     constexpr size_t kMaxChunk = 0x10000000;
     const auto* p = static_cast<const uint8_t*>(bytes);
     while (n > 0) {
         DWORD chunk = static_cast<DWORD>(n > kMaxChunk ? kMaxChunk : n);
         DWORD put = 0;
-        if (!WriteFile(h, p, chunk, &put, nullptr)) {
-            Fail(err);
-            CloseHandle(h);
-            return false;
-        }
+        if (!WriteFile(h, p, chunk, &put, nullptr))
+            return Fail(err);
         p += put;
         n -= put;
     }
-    CloseHandle(h);
     return true;
+}
+
+// Writes every byte at the handle's position and closes it.
+bool WriteAllAndClose(HANDLE h, const void* bytes, size_t n, FileError& err)
+{
+    const bool ok = WriteAll(h, bytes, n, err);
+    CloseHandle(h);
+    return ok;
 }
 
 } // namespace
@@ -94,12 +101,24 @@ bool ReadWholeFile(const char16_t* path, std::vector<uint8_t>& out, FileError& e
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr), out, err);
 }
 
+// The new content goes to a temporary file beside the target, reaches the
+// disk, and then replaces the target: a crash or a full disk midway leaves
+// the old file whole.
 bool WriteWholeFile(const char* path, const void* bytes, size_t n, FileError& err)
 {
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    static std::atomic<unsigned> serial{0};
+    const std::string temp = std::string(path) + ".tmp-" + std::to_string(GetCurrentProcessId()) + "-" +
+                             std::to_string(++serial);
+    HANDLE h = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return Fail(err);
-    return WriteAllAndClose(h, bytes, n, err);
+    bool ok = WriteAll(h, bytes, n, err) && (FlushFileBuffers(h) || Fail(err));
+    CloseHandle(h);
+    if (ok && !MoveFileExA(temp.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        ok = Fail(err);
+    if (!ok)
+        DeleteFileA(temp.c_str());
+    return ok;
 }
 
 bool FileExists(const char* path)
