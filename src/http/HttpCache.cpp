@@ -396,14 +396,69 @@ bool HttpCache::CreateEntry(const char* key, const StringBuffer& header, const D
     return WriteEntry(path.ToStdString(), entry, TextCrc(key), log);
 }
 
+// The file is written anew, whole, with the entries it holds for other keys
+// first and the key's new entry last; a file that cannot be read starts over
+// with the new entry alone.
 bool HttpCache::RewriteEntry(const char* key, const StringBuffer& header, const DataBuffer& body, EntryKind kind,
                              uint8_t reserved1, uint8_t reserved2, uint8_t flags, const char* auxText, LogBase& log)
 {
     StringBuffer path;
     if (!PathFor(key, path, log))
         return false;
-    platform::DeleteFileAt(path.GetString());
-    return CreateEntry(key, header, body, kind, reserved1, reserved2, flags, auxText, log);
+    std::vector<uint8_t> entry;
+    EntryInput in {key, header, body, kind, reserved1, reserved2, flags, auxText};
+    if (!BuildEntry(in, entry, log))
+        return false;
+    if (!CachePaths::CreateParentDirectories(path.GetString(), log))
+        return false;
+    const std::string file = path.ToStdString();
+    const size_t keyBytes = std::strlen(key) + 1;
+
+    struct Kept {
+        std::vector<uint8_t> bytes;
+        uint32_t crc;
+    };
+    std::vector<Kept> kept;
+    FileHead head;
+    const char* reason = nullptr;
+    platform::FileError err;
+    if (ReadHead(file, head, reason) == HeadState::Ok) {
+        for (uint32_t i = 0; i < head.count; ++i) {
+            const CacheEntry::Fixed& f = head.fixed[i];
+            const size_t total = size_t {CacheEntry::kFixedSize} + f.keyLength + f.headerBlockLength + f.bodyBlockLength;
+            std::vector<uint8_t> bytes;
+            if (!platform::ReadFileAt(file.c_str(), head.SlotOffset(i), total, bytes, err) || bytes.size() < total)
+                continue;
+            const bool sameKey = f.keyLength == keyBytes &&
+                                 std::memcmp(bytes.data() + CacheEntry::kFixedSize, key, keyBytes) == 0;
+            if (!sameKey)
+                kept.push_back(Kept {std::move(bytes), head.SlotCrc(i)});
+        }
+    }
+    // The oldest give way while the new entry would not fit.
+    uint64_t size = kFileHeaderSize + entry.size();
+    for (const Kept& k : kept)
+        size += k.bytes.size();
+    size_t first = 0;
+    while (first < kept.size() && (kept.size() - first + 1 > kSlotCapacity || size > kMaxFileBytes))
+        size -= kept[first++].bytes.size();
+
+    std::vector<uint8_t> out(kFileHeaderSize, 0);
+    const auto count = static_cast<uint32_t>(kept.size() - first + 1);
+    LittleEndian::Put32(out.data(), kSlotCapacity);
+    LittleEndian::Put32(out.data() + 4, count);
+    auto append = [&out](const std::vector<uint8_t>& bytes, uint32_t crc, uint32_t slot) {
+        LittleEndian::Put32(out.data() + 8 + 8 * slot, static_cast<uint32_t>(out.size()));
+        LittleEndian::Put32(out.data() + 12 + 8 * slot, crc);
+        out.insert(out.end(), bytes.begin(), bytes.end());
+    };
+    uint32_t slot = 0;
+    for (size_t i = first; i < kept.size(); ++i)
+        append(kept[i].bytes, kept[i].crc, slot++);
+    append(entry, TextCrc(key), slot);
+    if (!platform::WriteWholeFile(file.c_str(), out.data(), out.size(), err))
+        return LogWriteFailure(log, file, err);
+    return true;
 }
 
 bool HttpCache::KeyMatches(const Location& where, const std::string& key, LogBase& log)

@@ -60,8 +60,8 @@ public:
     bool CreateEntry(const char* key, const StringBuffer& header, const DataBuffer& body, EntryKind kind,
                      uint8_t reserved1, uint8_t reserved2, uint8_t flags, const char* auxText, LogBase& log);
 
-    // Replaces the key's file by one holding only this entry; other entries of
-    // that file are lost.
+    // Replaces the key's entry: its file is written anew with the entries of
+    // the other keys it holds and this one, and replaces the old file whole.
     bool RewriteEntry(const char* key, const StringBuffer& header, const DataBuffer& body, EntryKind kind,
                       uint8_t reserved1, uint8_t reserved2, uint8_t flags, const char* auxText, LogBase& log);
 

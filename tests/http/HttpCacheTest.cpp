@@ -227,17 +227,27 @@ TEST_F(HttpCacheTest, EleventhEntryRestartsAFullFile)
     }
 }
 
-TEST_F(HttpCacheTest, RewriteEntryKeepsOnlyTheRewrittenEntry)
+// Rewriting one URL's entry keeps the other URLs stored in its file.
+TEST_F(HttpCacheTest, RewriteEntryKeepsTheOtherEntriesOfItsFile)
 {
     const std::string first = "http://example.com/first";
-    const std::string other = KeysSharingFile(first, 1)[0];
+    const std::vector<std::string> others = KeysSharingFile(first, 2);
+    ASSERT_TRUE(Store(others[0], "neighbour one"));
     ASSERT_TRUE(Store(first, "old"));
-    ASSERT_TRUE(Store(other, "neighbour"));
+    ASSERT_TRUE(Store(others[1], "neighbour two"));
     DataBuffer body("new", 3);
     ASSERT_TRUE(cache_.RewriteEntry(first.c_str(), header_, body, Kind::Response, 0, 0, 2, "Nothing", log_));
     EXPECT_EQ(BodyOf(first), "new");
-    EXPECT_EQ(BodyOf(other), "<none>");
-    EXPECT_EQ(Le32(ReadFile(first), 4), 1u);
+    EXPECT_EQ(BodyOf(others[0]), "neighbour one");
+    EXPECT_EQ(BodyOf(others[1]), "neighbour two");
+    EXPECT_EQ(Le32(ReadFile(first), 4), 3u);
+
+    // Rewritten again, it still is one entry among three.
+    DataBuffer newer("newer", 5);
+    ASSERT_TRUE(cache_.RewriteEntry(first.c_str(), header_, newer, Kind::Response, 0, 0, 2, "Nothing", log_));
+    EXPECT_EQ(BodyOf(first), "newer");
+    EXPECT_EQ(BodyOf(others[1]), "neighbour two");
+    EXPECT_EQ(Le32(ReadFile(first), 4), 3u);
 }
 
 TEST_F(HttpCacheTest, NegativeEntryIsFoundButNotReturned)
