@@ -698,6 +698,12 @@ bool HttpClient::ReadBody(HttpConnection& socket, HttpControl& control, const Ht
     encoding.Trim();
     if (encoding.EqualsNoCase("chunked")) return ReadChunked(socket, control, body, log);
 
+    if (header.ContentLengthInvalid()) {
+        // Whatever follows cannot be told apart from the next response.
+        log.LogError("Invalid Content-Length");
+        socket.Close();
+        return false;
+    }
     if (header.HasContentLength()) {
         const int length = header.GetContentLength();
         if (length <= 0) return true;

@@ -93,8 +93,14 @@ void HttpResponseHeader::ReadContentLength(LogBase& log)
         return;
     value.Trim();
     bool clamped = false;
-    ReadNumber(std::string_view(value.GetString(), static_cast<size_t>(value.GetLength())), contentLength_, clamped);
-    if (clamped) {
+    const std::string_view text(value.GetString(), static_cast<size_t>(value.GetLength()));
+    contentLengthInvalid_ = !ReadNumber(text, contentLength_, clamped) ||
+                            text.find_first_not_of("0123456789") != std::string_view::npos;
+    if (contentLengthInvalid_) {
+        contentLength_ = 0;
+        log.LogError("Invalid Content-Length");
+        log.LogData("contentLength", value.GetString());
+    } else if (clamped) {
         log.LogError("Content-Length too large");
         log.LogData("contentLength", value.GetString());
     }
@@ -108,6 +114,7 @@ void HttpResponseHeader::Clear()
     fields_.Clear();
     contentLength_ = 0;
     hasContentLength_ = false;
+    contentLengthInvalid_ = false;
 }
 
 void HttpResponseHeader::SetHeaderlessOk()
@@ -126,6 +133,7 @@ void HttpResponseHeader::CopyFrom(const HttpResponseHeader& other)
     fields_.CopyFrom(other.fields_);
     contentLength_ = other.contentLength_;
     hasContentLength_ = other.hasContentLength_;
+    contentLengthInvalid_ = other.contentLengthInvalid_;
 }
 
 void HttpResponseHeader::WriteWithStatusLine(StringBuffer& out, int codePage) const

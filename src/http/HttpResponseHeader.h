@@ -50,6 +50,9 @@ public:
     MimeHeader& GetFields() { return fields_; }
     int GetContentLength() const { return contentLength_; }
     bool HasContentLength() const { return hasContentLength_; }
+    // A Content-Length field whose value is no decimal number ("-1", "12x"):
+    // the message's length cannot be known.
+    bool ContentLengthInvalid() const { return contentLengthInvalid_; }
 
 private:
     // Reads code and reason phrase; false when the line is no status line.
@@ -62,6 +65,7 @@ private:
     MimeHeader fields_;
     int contentLength_ = 0;       // 0 when absent or not a number
     bool hasContentLength_ = false;
+    bool contentLengthInvalid_ = false;
 };
 
 } // namespace plentor

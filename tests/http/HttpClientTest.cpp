@@ -121,6 +121,17 @@ TEST_F(HttpClientTest, ReadsEveryBodyFraming)
          "Content length more than the maximum allowed."},
         {"short length body", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n1234", 0, false, 200, "",
          "Failed to fetch response data."},
+        // A peer that breaks off or lies about sizes.
+        {"closed in a chunk size line", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5", 0, false, 200,
+         "", "Failed to get response data (a)"},
+        {"closed in a chunk", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\nabc", 0, false, 200,
+         "", "Failed to get response data (b)"},
+        {"chunk size 0xFFFFFFFF", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nFFFFFFFF\r\nabc", 0,
+         false, 200, "", "Invalid chunk size"},
+        {"Content-Length -1", "HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\nabc", 0, false, 200, "",
+         "Invalid Content-Length"},
+        {"Content-Length 2^40", "HTTP/1.1 200 OK\r\nContent-Length: 1099511627776\r\n\r\nabc", 0, false, 200,
+         "", "Content-Length too large"},
     };
     for (const FramingCase& c : cases) {
         SCOPED_TRACE(c.name);
