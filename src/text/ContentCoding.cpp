@@ -694,7 +694,14 @@ ByteBlock ContentCoding::DecodeQ(const char* text, int n, unsigned& outLength)
     outLength = 0;
     if (!text)
         return nullptr;
-    size_t length = n > 0 ? static_cast<size_t>(n) : std::strlen(text);
+    return DecodeQCounted(text, n > 0 ? static_cast<size_t>(n) : std::strlen(text), outLength);
+}
+
+ByteBlock ContentCoding::DecodeQCounted(const char* text, size_t length, unsigned& outLength)
+{
+    outLength = 0;
+    if (!text)
+        return nullptr;
     ByteBlock block = AllocateBlock(length);
     if (!block)
         return nullptr;

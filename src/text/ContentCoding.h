@@ -52,6 +52,9 @@ public:
 
     // Decodes Q text; n <= 0 means up to the terminating NUL.
     static ByteBlock DecodeQ(const char* text, int n, unsigned& outLength);
+    // Decodes exactly n bytes of Q text, which need not end in a NUL: the
+    // form for counted buffers, where a length of 0 is empty text.
+    static ByteBlock DecodeQCounted(const char* text, size_t n, unsigned& outLength);
 
     // Appends one encoded word for bytes in the named charset (B form for the
     // charsets that customarily use it, Q otherwise). Text that already holds

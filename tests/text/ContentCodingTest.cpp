@@ -175,6 +175,18 @@ TEST(ContentCodingTest, DecodeQ)
     unsigned n = 0;
     ByteBlock block = ContentCoding::DecodeQ("x_y\0z", 0, n);   // 0: up to the NUL
     EXPECT_EQ(ToString(block, n), "x y");
+
+    // The counted form reads exactly what it is given: none of an
+    // unterminated buffer's neighbours, and past a NUL inside (a control
+    // character, dropped like the others).
+    const char unterminated[3] = {'a', '_', 'b'};
+    block = ContentCoding::DecodeQCounted(unterminated, 0, n);
+    ASSERT_TRUE(block);
+    EXPECT_EQ(ToString(block, n), "");
+    block = ContentCoding::DecodeQCounted(unterminated, 3, n);
+    EXPECT_EQ(ToString(block, n), "a b");
+    block = ContentCoding::DecodeQCounted("x_y\0z", 5, n);
+    EXPECT_EQ(ToString(block, n), "x yz");
 }
 
 TEST(ContentCodingTest, QRoundTripsEveryByte)
@@ -183,7 +195,7 @@ TEST(ContentCodingTest, QRoundTripsEveryByte)
     unsigned n = 0;
     ByteBlock encoded = ContentCoding::EncodeQ(in.data(), static_cast<unsigned>(in.size()), n);
     unsigned m = 0;
-    ByteBlock decoded = ContentCoding::DecodeQ(reinterpret_cast<const char*>(encoded.get()), static_cast<int>(n), m);
+    ByteBlock decoded = ContentCoding::DecodeQCounted(reinterpret_cast<const char*>(encoded.get()), n, m);
     EXPECT_EQ(ToString(decoded, m), in);
 }
 
