@@ -514,6 +514,32 @@ TEST_F(SChannelPeerTest, HandshakeFailuresAreReportedAndLeaveNoConnection)
     }
 }
 
+// After a good handshake the peer sends records the session cannot have
+// made: a read fails with a log line instead of handing garbage on.
+TEST_F(SChannelPeerTest, GarbageRecordsFailTheRead)
+{
+    const std::string garbage = std::string("\x17\x03\x03\x00\x20", 5) + std::string(32, '\x5a');
+    TlsPeer peer({[&](TlsPeerConnection& c) {
+        std::string request;
+        if (!c.Handshake() || !c.ReadRequest(request)) return;
+        c.SendRaw(garbage);
+        c.DrainUntilClosed();
+    }});
+    ASSERT_TRUE(peer.Ok()) << peer.Error();
+    ScopedCaFile ca(peer.CaFile());
+
+    Logger log;
+    SChannel channel;
+    Prepare(channel, peer.Port());
+    ASSERT_TRUE(channel.Connect(log)) << LogText(log);
+    ASSERT_TRUE(SendText(channel, Get("/"), log));
+    DataBuffer block;
+    bool peerClosed = false;
+    EXPECT_FALSE(channel.ReadDecrypted(block, peerClosed, log));
+    EXPECT_TRUE(block.IsEmpty());
+    EXPECT_TRUE(Has(LogText(log), "Error in DecryptMessage")) << LogText(log);
+}
+
 TEST_F(SChannelPeerTest, ReadsAfterTheHandshakeWaitAsLongAsTheCallerAsked)
 {
     TlsPeer peer({[](TlsPeerConnection& c) {
