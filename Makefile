@@ -3,7 +3,7 @@ SHELL := /bin/bash
 # needs: bootstrap, configure, build, run the suite.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all bootstrap build test native-test wine-test sanitize mingw mingw64 demo clean
+.PHONY: all bootstrap build test native-test wine-test sanitize fuzz mingw mingw64 demo clean
 
 all: build
 
@@ -34,6 +34,10 @@ sanitize: bootstrap
 	cmake --preset sanitize
 	cmake --build --preset sanitize -j $(JOBS)
 	ctest --preset sanitize
+
+# Every libFuzzer target for FUZZ_SECONDS each (clang, build/fuzz).
+fuzz:
+	bash scripts/fuzz $${FUZZ_SECONDS:-600}
 
 mingw: bootstrap
 	cmake --preset mingw

@@ -48,7 +48,8 @@ Unpack RunDecompress(bz_stream& s, unsigned maxOut, std::vector<char>& produced)
     for (;;) {
         size_t used = produced.size() - s.avail_out;
         if (s.avail_out == 0) {
-            if (used >= maxOut)
+            // Room for one byte beyond maxOut tells "ends at maxOut" from "goes on".
+            if (used > maxOut)
                 return Unpack::TooLarge;
             size_t grown = std::min<size_t>(used + kDecompressStep, static_cast<size_t>(maxOut) + 1);
             produced.resize(grown);

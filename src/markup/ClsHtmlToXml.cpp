@@ -1,6 +1,7 @@
 #include "markup/ClsHtmlToXml.h"
 
 #include "markup/HtmlHelp.h"
+#include "markup/XmlRepair.h"
 #include "markup/TreeNode.h"
 #include "platform/CodePage.h"
 #include "text/CharsetNames.h"
@@ -58,7 +59,11 @@ void ClsHtmlToXml::ChooseEncoding(int codePage, StringBuffer& name) const
     StringBuffer meta;
     HtmlHelp::GetMetaCharset(html_, meta);
     meta.Trim();
-    if (!meta.IsEmpty() && CharsetNames::CodePageFromName(meta.GetString()) == codePage) {
+    // The name goes into the declaration as it stands, so it must be a plain
+    // name: CodePageFromName reads only up to a zero byte.
+    const std::string_view metaName(meta.GetString(), static_cast<size_t>(meta.GetLength()));
+    if (!meta.IsEmpty() && XmlRepair::IsName(metaName) &&
+        CharsetNames::CodePageFromName(meta.GetString()) == codePage) {
         name.SetFromBuffer(meta);
         return;
     }

@@ -38,8 +38,12 @@ bool IsWideCodePage(int codePage)
            codePage == 12000 || codePage == 12001;
 }
 
-// The encoding named in the first "<?xml ...>" of the bytes, read with its
-// whitespace removed and lower-cased; empty when there is none.
+// The encoding named in the first "<?xml ...>" of the bytes, trimmed and
+// lower-cased; empty when there is none. Only a
+// pseudo-attribute named exactly "encoding" (in that case) counts, the one
+// the parsed declaration holds and the writer reads: a longer name ending
+// in it, or one split by white space or spelt in capitals, would otherwise
+// name an encoding the loaded document does not have.
 std::string DeclaredEncoding(std::string_view bytes)
 {
     const size_t at = MarkupScan::FindNoCase(bytes, "<?xml");
@@ -48,18 +52,31 @@ std::string DeclaredEncoding(std::string_view bytes)
     const size_t gt = bytes.find('>', at);
     if (gt == std::string_view::npos)
         return {};
-    std::string declaration;
-    for (char c : bytes.substr(at, gt - at))
-        if (!MarkupScan::IsSpace(c))
-            declaration.push_back(MarkupScan::LowerAscii(c));
-    for (const char* key : {"encoding=\"", "encoding='"}) {
-        const size_t k = declaration.find(key);
-        if (k == std::string::npos)
+    const std::string_view declaration = bytes.substr(at, gt - at);
+    auto skipSpace = [declaration](size_t p) {
+        while (p < declaration.size() && MarkupScan::IsSpace(declaration[p]))
+            ++p;
+        return p;
+    };
+    constexpr std::string_view kName = "encoding";
+    for (size_t k = declaration.find(kName); k != std::string_view::npos; k = declaration.find(kName, k + 1)) {
+        const char before = declaration[k - 1];   // k > 0: the text starts with "<?xml"
+        if (!MarkupScan::IsSpace(before) && before != '"' && before != '\'')
             continue;
-        const size_t start = k + std::string_view(key).size();
-        const size_t end = declaration.find(key[std::string_view(key).size() - 1], start);
-        if (end != std::string::npos)
-            return declaration.substr(start, end - start);
+        size_t p = skipSpace(k + kName.size());
+        if (p >= declaration.size() || declaration[p] != '=')
+            continue;
+        p = skipSpace(p + 1);
+        if (p >= declaration.size() || (declaration[p] != '"' && declaration[p] != '\''))
+            continue;
+        const size_t end = declaration.find(declaration[p], p + 1);
+        if (end == std::string_view::npos)
+            return {};
+        // Trimmed only: a name with white space inside is no charset name,
+        // for the writer either.
+        std::string value(MarkupScan::Trim(declaration.substr(p + 1, end - p - 1)));
+        std::transform(value.begin(), value.end(), value.begin(), MarkupScan::LowerAscii);
+        return value;
     }
     return {};
 }

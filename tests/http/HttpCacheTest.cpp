@@ -467,5 +467,25 @@ TEST(BzipBlockTest, DecompressHonoursTheCeilingAndRejectsBrokenStreams)
     }
 }
 
+// A stream that unpacks to exactly the ceiling fits, down to an empty stream
+// under a ceiling of 0.
+TEST(BzipBlockTest, DecompressAcceptsOutputOfExactlyTheCeiling)
+{
+    Logger log;
+    for (unsigned size : {0u, 1u, 5000u}) {
+        SCOPED_TRACE(size);
+        const std::vector<char> bytes(size, 'a');
+        DataBuffer packed;
+        ASSERT_TRUE(BzipBlock::Compress(bytes.data(), size, packed, log));
+        DataBuffer out;
+        EXPECT_TRUE(BzipBlock::Decompress(packed.Data(), packed.Size(), size, out, log));
+        EXPECT_EQ(out.Size(), size);
+        if (size > 0) {
+            DataBuffer none;
+            EXPECT_FALSE(BzipBlock::Decompress(packed.Data(), packed.Size(), size - 1, none, log));
+        }
+    }
+}
+
 } // namespace
 } // namespace plentor

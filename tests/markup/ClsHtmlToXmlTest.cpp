@@ -312,6 +312,24 @@ TEST(ClsHtmlToXmlTest, DeclarationNamesTheEncodingOfTheText)
     }
 }
 
+// A meta charset that only matches a known name up to a zero byte or holds
+// bytes a name cannot is not copied into the declaration: the declaration
+// would no longer be XML.
+TEST(ClsHtmlToXmlTest, DeclarationNeverCopiesAMalformedMetaCharset)
+{
+    using namespace std::string_literals;
+    for (const std::string& charset : {"utf-8\0\0"s, "utf-8\0\" x=\""s}) {
+        const std::string html = "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=" + charset + "\"><p>x";
+        ClsHtmlToXml converter;
+        converter.SetHtml(html);
+        StringBuffer out;
+        ASSERT_TRUE(converter.ToXml(out));
+        const std::string xml = out.ToStdString();
+        EXPECT_EQ(xml.find('\0'), std::string::npos);
+        EXPECT_EQ(DeclaredEncoding(xml), "utf-8");
+    }
+}
+
 // Saved as a file, the XML reads back with the same characters: the
 // declaration does not claim the charset the page had before conversion.
 TEST(ClsHtmlToXmlTest, SavedXmlReadsBackWithItsCharacters)

@@ -265,6 +265,29 @@ const FileCase kFiles[] = {
 
 INSTANTIATE_TEST_SUITE_P(Cases, ClsXmlLoadFile, testing::ValuesIn(kFiles), testsupport::ByCaseName());
 
+// Only a pseudo-attribute named "encoding" with a charset name for its value
+// names the encoding: with a longer name ending in it, the name split by a
+// space or spelt with capitals, or a value with a space inside, the bytes are
+// UTF-8, and the document saves and loads back with the same text.
+TEST(ClsXmlTest, DeclarationNamesTheEncodingOnlyByItsOwnName)
+{
+    using namespace std::string_literals;
+    for (const std::string& pseudo : {"xencoding=\"iso-8859-1\""s, "x\x9F\0encoding=\"iso-8859-1\""s,
+                                      "enc oding=\"iso-8859-1\""s, "encOding=\"iso-8859-1\""s,
+                                      "encoding=\"iso-8 859-1\""s}) {
+        SCOPED_TRACE(testing::PrintToString(pseudo));
+        const std::string bytes = "<?xml version=\"1.0\" " + pseudo + "?><a>caf\xC3\xA9</a>";
+        ClsXml xml;
+        ASSERT_TRUE(xml.LoadXmlBytes(bytes.data(), bytes.size(), XmlParser::TextMode::Trim));
+        EXPECT_EQ(xml.Content().ToStdString(), "caf\xC3\xA9");
+        DataBuffer saved;
+        ASSERT_TRUE(xml.GetXmlBytes(saved));
+        ClsXml again;
+        ASSERT_TRUE(again.LoadXmlBytes(saved.Data(), saved.Size(), XmlParser::TextMode::Trim));
+        EXPECT_EQ(again.Content().ToStdString(), "caf\xC3\xA9");
+    }
+}
+
 TEST(ClsXmlTest, LoadFileFailures)
 {
     TempDir dir;
