@@ -49,14 +49,13 @@ void QForm(std::string_view bytes)
     ByteBlock encoded = ContentCoding::EncodeQ(bytes.data(), static_cast<unsigned>(bytes.size()), length);
     if (encoded && !bytes.empty() && bytes.find('\0') == std::string_view::npos) {
         unsigned decodedLength = 0;
-        ByteBlock decoded = ContentCoding::DecodeQ(reinterpret_cast<const char*>(encoded.get()),
-                                                   static_cast<int>(length), decodedLength);
+        ByteBlock decoded =
+            ContentCoding::DecodeQCounted(reinterpret_cast<const char*>(encoded.get()), length, decodedLength);
         Require(decoded && decodedLength == bytes.size() && std::memcmp(decoded.get(), bytes.data(), bytes.size()) == 0);
     }
-    if (!bytes.empty() && bytes.size() < 0x7FFFFFFF) {
-        unsigned n = 0;
-        ContentCoding::DecodeQ(bytes.data(), static_cast<int>(bytes.size()), n);
-    }
+    // The counted form: the input has no terminating NUL and may be empty.
+    unsigned n = 0;
+    ContentCoding::DecodeQCounted(bytes.data(), bytes.size(), n);
 }
 
 void Words(FuzzInput& in)
