@@ -249,6 +249,12 @@ const char* DecodeBlocks(const uint8_t* p, const CacheEntry::Fixed& f, CacheEntr
     return nullptr;
 }
 
+// The entry's bytes, with the folders of the file they go to made.
+bool PrepareEntry(const EntryInput& in, const StringBuffer& path, std::vector<uint8_t>& entry, LogBase& log)
+{
+    return BuildEntry(in, entry, log) && CachePaths::CreateParentDirectories(path.GetString(), log);
+}
+
 } // namespace
 
 HttpCache::~HttpCache() = default;
@@ -385,13 +391,9 @@ bool HttpCache::CreateEntry(const char* key, const StringBuffer& header, const D
                             uint8_t reserved1, uint8_t reserved2, uint8_t flags, const char* auxText, LogBase& log)
 {
     StringBuffer path;
-    if (!PathFor(key, path, log))
-        return false;
     std::vector<uint8_t> entry;
-    EntryInput in {key, header, body, kind, reserved1, reserved2, flags, auxText};
-    if (!BuildEntry(in, entry, log))
-        return false;
-    if (!CachePaths::CreateParentDirectories(path.GetString(), log))
+    if (!PathFor(key, path, log) ||
+        !PrepareEntry(EntryInput {key, header, body, kind, reserved1, reserved2, flags, auxText}, path, entry, log))
         return false;
     return WriteEntry(path.ToStdString(), entry, TextCrc(key), log);
 }
@@ -403,13 +405,9 @@ bool HttpCache::RewriteEntry(const char* key, const StringBuffer& header, const 
                              uint8_t reserved1, uint8_t reserved2, uint8_t flags, const char* auxText, LogBase& log)
 {
     StringBuffer path;
-    if (!PathFor(key, path, log))
-        return false;
     std::vector<uint8_t> entry;
-    EntryInput in {key, header, body, kind, reserved1, reserved2, flags, auxText};
-    if (!BuildEntry(in, entry, log))
-        return false;
-    if (!CachePaths::CreateParentDirectories(path.GetString(), log))
+    if (!PathFor(key, path, log) ||
+        !PrepareEntry(EntryInput {key, header, body, kind, reserved1, reserved2, flags, auxText}, path, entry, log))
         return false;
     const std::string file = path.ToStdString();
     const size_t keyBytes = std::strlen(key) + 1;

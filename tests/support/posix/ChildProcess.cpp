@@ -110,16 +110,6 @@ void ChildProcess::Stop(int graceMs)
     started_ = false;
 }
 
-int ChildProcess::Run(const std::vector<std::string>& argv, const std::string& outFile, const std::string& errFile,
-                      int timeoutMs)
-{
-    ChildProcess child;
-    if (!child.Start(argv, outFile, errFile)) return kNoStatus;
-    if (child.Wait(timeoutMs)) return child.ExitStatus();
-    child.Stop(0);
-    return kNoStatus;
-}
-
 std::string ChildProcess::FindProgram(const std::string& name, const std::vector<std::string>& fallbacks)
 {
     if (const char* path = std::getenv("PATH")) {
