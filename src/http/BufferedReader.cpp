@@ -19,10 +19,18 @@ constexpr unsigned kMaxExactRead = 0xC000001;      // refuse exact reads from th
 
 void BufferedReader::StartLimit(Limit which, uint32_t ms, const char* name)
 {
+    ClearLimit(which);
+    if (ms == 0) return;
     limits_[static_cast<int>(which)] = TimeLimit{platform::TickCount(), ms, name};
+    ++limitsSet_;
 }
 
-void BufferedReader::ClearLimit(Limit which) { limits_[static_cast<int>(which)] = TimeLimit{}; }
+void BufferedReader::ClearLimit(Limit which)
+{
+    TimeLimit& limit = limits_[static_cast<int>(which)];
+    if (limit.ms != 0) --limitsSet_;
+    limit = TimeLimit{};
+}
 
 void BufferedReader::ClearLimits()
 {
@@ -33,7 +41,7 @@ void BufferedReader::ClearLimits()
 uint32_t BufferedReader::RemainingMs() const
 {
     uint32_t left = UINT32_MAX;
-    if (limits_[0].ms == 0 && limits_[1].ms == 0) return left;   // most reads: no clock call
+    if (limitsSet_ == 0) return left;   // most reads: no clock call
     const uint32_t now = platform::TickCount();
     for (const TimeLimit& limit : limits_) {
         if (limit.ms == 0) continue;

@@ -49,10 +49,12 @@ public:
     // Time limits over many reads: once ms milliseconds have passed from
     // now, no further read starts and a read in progress waits no longer
     // (0 ms: no limit). name ("headerTimeoutSec", ...) is what the log says
-    // ended the transfer. The header limit is dropped once a header is in.
-    enum class Limit { Header, Response };
+    // ended the transfer. The header limit is dropped once a header is in;
+    // the handshake limit bounds a TLS handshake over this reader.
+    enum class Limit { Header, Response, Handshake };
     void StartLimit(Limit which, uint32_t ms, const char* name);
     void ClearLimit(Limit which);
+    // Clears the header and response limits.
     void ClearLimits();
     // True once a limit that was set has passed.
     bool LimitReached() const { return RemainingMs() == 0; }
@@ -83,7 +85,8 @@ private:
     bool FillPending(bool& timedOut, LogBase& log, ProgressMonitor* monitor);
     bool ReadLine(LineEnd end, DataBuffer& out, LogBase& log, ProgressMonitor* monitor);
 
-    TimeLimit limits_[2];
+    TimeLimit limits_[3];
+    unsigned limitsSet_ = 0;   // how many of limits_ have ms != 0
 };
 
 } // namespace plentor

@@ -52,6 +52,7 @@ void HttpConnection::Close()
         LogNull quiet;   // nothing to report to anyone once the connection is dropped
         channel_.ShutdownChannel(quiet);
     }
+    channel_.Disconnect();
     tlsReader_.Reset();
 }
 
@@ -67,13 +68,29 @@ bool HttpConnection::SendBytes(const void* data, unsigned length, LogBase& log)
     return socket_.SendBytes(data, length, log, nullptr);
 }
 
+// Over TLS a limit holds twice: between reads of decrypted data, and on
+// the channel's socket, where a single record may take many reads.
 void HttpConnection::StartLimit(BufferedReader::Limit which, int seconds, const char* name)
 {
     if (seconds <= 0) {
-        Reader().ClearLimit(which);
+        ClearLimit(which);
         return;
     }
-    Reader().StartLimit(which, static_cast<uint32_t>(seconds) * 1000u, name);
+    const uint32_t ms = static_cast<uint32_t>(seconds) * kMsPerSec;
+    Reader().StartLimit(which, ms, name);
+    if (tls_) channel_.StartLimit(which, ms, name);
+}
+
+void HttpConnection::ClearLimit(BufferedReader::Limit which)
+{
+    Reader().ClearLimit(which);
+    channel_.ClearLimit(which);
+}
+
+void HttpConnection::ClearLimits()
+{
+    ClearLimit(BufferedReader::Limit::Header);
+    ClearLimit(BufferedReader::Limit::Response);
 }
 
 } // namespace plentor

@@ -51,8 +51,8 @@ public:
     // Time limits over the reads of one response (see BufferedReader); 0 or
     // fewer seconds: none.
     void StartLimit(BufferedReader::Limit which, int seconds, const char* name);
-    void ClearLimit(BufferedReader::Limit which) { Reader().ClearLimit(which); }
-    void ClearLimits() { Reader().ClearLimits(); }
+    void ClearLimit(BufferedReader::Limit which);
+    void ClearLimits();
     bool LimitReached() { return Reader().LimitReached(); }
 
 private:

@@ -118,6 +118,24 @@ private:
     uint32_t saved_;
 };
 
+// The handshake's own time limit over the socket's reads, for as long as
+// the handshake runs.
+class HandshakeLimit {
+public:
+    HandshakeLimit(ZentrelSocket& socket, int seconds) : socket_(socket)
+    {
+        if (seconds > 0)
+            socket_.StartLimit(BufferedReader::Limit::Handshake, static_cast<uint32_t>(seconds) * 1000u,
+                               "handshakeTimeLimitSecs");
+    }
+    ~HandshakeLimit() { socket_.ClearLimit(BufferedReader::Limit::Handshake); }
+    HandshakeLimit(const HandshakeLimit&) = delete;
+    HandshakeLimit& operator=(const HandshakeLimit&) = delete;
+
+private:
+    ZentrelSocket& socket_;
+};
+
 } // namespace
 
 SChannel::~SChannel()
@@ -184,16 +202,16 @@ bool SChannel::Connect(LogBase& log)
         return false;
     }
     if (!ConnectSocket(log)) {
-        Abandon();
+        Disconnect();
         return false;
     }
     if (!PerformHandshake(log)) {
         log.LogError("Error performing handshake");
-        Abandon();
+        Disconnect();
         return false;
     }
     if (!AuthenticateServer(log)) {
-        Abandon();
+        Disconnect();
         return false;
     }
     LogConnectionInfo(log);
@@ -321,6 +339,7 @@ bool SChannel::HandshakeLoop(ReadFirst readFirst, DataBuffer& extra, LogBase& lo
         return false;
     }
     ReadWaitRestore restore(socket_);
+    HandshakeLimit limit(socket_, handshakeLimitSecs_);
     unsigned count = 0;
     bool reading = readFirst == ReadFirst::Yes;
     SecStatus status = kSecContinueNeeded;
@@ -688,9 +707,9 @@ void SChannel::Release()
     certStore_ = nullptr;
 }
 
-// A connection attempt that failed part way leaves nothing behind: an
-// half-made session must not look connected to the code reusing channels.
-void SChannel::Abandon()
+// A connection attempt that failed part way leaves nothing behind either:
+// a half-made session must not look connected to the code reusing channels.
+void SChannel::Disconnect()
 {
     Release();
     socket_.Close();

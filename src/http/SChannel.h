@@ -32,6 +32,13 @@ public:
     void SetAcceptUnverifiedCert(bool accept) { acceptUnverifiedCert_ = accept; }
     // Tunnel through an HTTP proxy with CONNECT.
     void SetProxy(const char* host, int port);
+    // Bounds a whole handshake, however the server spaces its bytes out;
+    // 0 or fewer seconds: only the wait per read applies.
+    void SetHandshakeTimeLimitSecs(int seconds) { handshakeLimitSecs_ = seconds; }
+    // Time limits over the reads of a response, applied to the encrypted
+    // bytes as they arrive, so a record dripped byte by byte is cut off too.
+    void StartLimit(BufferedReader::Limit which, uint32_t ms, const char* name) { socket_.StartLimit(which, ms, name); }
+    void ClearLimit(BufferedReader::Limit which) { socket_.ClearLimit(which); }
     // Subject text of a client certificate from the personal store; empty for none.
     void SetClientCertSubject(const char* subject) { clientCertSubject_.SetString(subject); }
 
@@ -49,9 +56,13 @@ public:
     bool ReadDecrypted(DataBuffer& out, bool& peerClosed, LogBase& log);
     // Sends the closing alert and releases the session; the socket stays open.
     bool ShutdownChannel(LogBase& log);
+    // Releases the session, if any, and closes the TCP connection.
+    void Disconnect();
 
     // Plaintext bytes per outgoing record.
     static constexpr unsigned kMaxRecordPlaintext = 16000;
+    // Default bound of a whole handshake; a single read waits at most 15 s.
+    static constexpr int kHandshakeTimeLimitSecs = 30;
 
 private:
     enum class ReadFirst { Yes, No };
@@ -76,7 +87,6 @@ private:
     void FreeToken(platform::SecBuffer& token);
     void DeleteContext();
     void Release();
-    void Abandon();
 
     StringBuffer serverName_;
     int port_ = 443;
@@ -87,6 +97,7 @@ private:
     DataBuffer leftover_;        // encrypted bytes that came with the end of the handshake
     uint32_t enabledProtocols_ = platform::kProtTls12Client | platform::kProtTls13Client;
     uint32_t keyExchangeAlg_ = 0;   // 0: any key exchange
+    int handshakeLimitSecs_ = kHandshakeTimeLimitSecs;
     bool acceptUnverifiedCert_ = false;
     bool hostNotFound_ = false;
     bool sessionEnded_ = false;  // the server sent its closing alert

@@ -4,6 +4,7 @@
 
 #include "http/HttpClient.h"
 #include "support/LogText.h"
+#include "support/PeakMemory.h"
 
 #include "http/HttpControl.h"
 #include "http/HttpResult.h"
@@ -25,10 +26,14 @@ namespace {
 using testing::ScriptedConnection;
 using testing::ScriptedServer;
 using testsupport::LogText;
+using testsupport::PeakMemory;
 
 // Every case must end well before this; a hang shows as a failure here
 // rather than as a stuck suite.
 constexpr auto kBound = std::chrono::seconds(15);
+// What a transfer may add to the process's peak memory, far below what the
+// endless servers below would send if nothing stopped the client.
+constexpr uint64_t kMemoryBound = 64u * 1024 * 1024;
 
 std::string UrlOf(const ScriptedServer& server, const std::string& path = "/")
 {
@@ -101,9 +106,11 @@ TEST_F(HttpClientLimitsTest, HostileServerEndsAtItsLimit)
         HttpResult result;
         DataBuffer body;
         Logger log;
+        const uint64_t peakBefore = PeakMemory::ResidentBytes();
         const auto start = std::chrono::steady_clock::now();
         EXPECT_FALSE(client.Get(UrlOf(server).c_str(), control, body, result, log));
         EXPECT_LT(std::chrono::steady_clock::now() - start, kBound);
+        EXPECT_LE(PeakMemory::ResidentBytes(), peakBefore + kMemoryBound);
         const std::string text = LogText(log);
         EXPECT_NE(text.find(c.logged), std::string::npos) << text;
         if (c.named != nullptr) {
@@ -150,9 +157,12 @@ TEST_F(HttpClientLimitsTest, PageInfoRefusesAPageWithoutEnd)
     ScriptedServer server({Endless("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n<html><title>T</title>", block)});
     DeliciousClient client;
     StringBuffer title, extended, tags;
+    const uint64_t peakBefore = PeakMemory::ResidentBytes();
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(client.FetchPageInfo(UrlOf(server, "/page.html").c_str(), title, extended, tags));
     EXPECT_LT(std::chrono::steady_clock::now() - start, kBound);
+    // The page limit is 32 MiB; growth past it means the limit did not hold.
+    EXPECT_LE(PeakMemory::ResidentBytes(), peakBefore + 2 * HttpControl::kPageFetchMaxContent);
     EXPECT_TRUE(title.IsEmpty());
 }
 

@@ -1,10 +1,12 @@
 #include "http/SChannel.h"
 
+#include "http/HttpConnection.h"
 #include "log/Logger.h"
 #include "support/LogText.h"
 #include "support/LoopbackSocket.h"
 #include "support/NginxServer.h"
 #include "support/ScopedEnv.h"
+#include "support/ScriptedServer.h"
 #include "support/TlsPeer.h"
 #include "text/DataBuffer.h"
 
@@ -14,6 +16,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace plentor {
@@ -562,6 +565,41 @@ TEST_F(SChannelPeerTest, ReadsAfterTheHandshakeWaitAsLongAsTheCallerAsked)
     EXPECT_TRUE(Has(LogText(log), "Failed to read SChannel response (3)")) << LogText(log);
 }
 
+// A response limit also holds inside one record: a peer that sends a record
+// header and then drips the record a byte at a time is cut off when the
+// limit passes, however short each gap is.
+TEST_F(SChannelPeerTest, ResponseLimitCutsOffARecordDrippedByteByByte)
+{
+    TlsPeer peer({[](TlsPeerConnection& c) {
+        std::string request;
+        if (!c.Handshake() || !c.ReadRequest(request)) return;
+        if (!c.SendRaw(std::string("\x17\x03\x03\x40\x00", 5))) return;
+        for (int i = 0; i < 300 && c.SendRaw("x"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }});
+    ASSERT_TRUE(peer.Ok()) << peer.Error();
+    ScopedCaFile ca(peer.CaFile());
+
+    Logger log;
+    HttpConnection connection;
+    connection.SetTls(true);
+    connection.SetConnectTimeoutSecs(kConnectWaitSecs);
+    connection.SetMaxReadWaitMs(kReadWaitSecs * 1000);
+    bool hostNotFound = false;
+    ASSERT_TRUE(connection.Connect("localhost", peer.Port(), log, hostNotFound)) << LogText(log);
+    const std::string request = Get("/");
+    ASSERT_TRUE(connection.SendBytes(request.data(), static_cast<unsigned>(request.size()), log));
+    connection.StartLimit(BufferedReader::Limit::Response, 1, "responseTimeoutSec");
+    const auto start = std::chrono::steady_clock::now();
+    DataBuffer header;
+    EXPECT_FALSE(connection.ReadUntilBlankLine(header, log));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+    const std::string text = LogText(log);
+    EXPECT_TRUE(Has(text, "Transfer stopped: time limit reached")) << text;
+    EXPECT_TRUE(Has(text, "responseTimeoutSec")) << text;
+    connection.Close();
+    peer.Join();
+}
+
 // ---- without a session ----
 
 // A port on loopback where nothing listens.
@@ -611,6 +649,49 @@ TEST(SChannelTest, OperationsAfterAFailedConnectFail)
         log.ClearLog();
         EXPECT_FALSE(c.operation());
         EXPECT_TRUE(Has(LogText(log), c.expected)) << LogText(log);
+    }
+}
+
+// A server that answers the hello and then stalls, silent or dripping its
+// handshake a byte at a time, cannot hold a connect past the handshake's
+// own limit: each read alone would wait 15 s, and a drip never lets one
+// run out.
+TEST(SChannelTest, HandshakeLimitEndsAStalledHandshake)
+{
+    using testing::ScriptedConnection;
+    using testing::ScriptedServer;
+    struct Case {
+        const char* name;
+        ScriptedServer::Script script;
+    };
+    const Case cases[] = {
+        {"silent after the hello",
+         [](ScriptedConnection& c) {
+             if (c.ReadSome().empty()) return;
+             c.WaitForClose();
+         }},
+        {"dripping a handshake record",
+         [](ScriptedConnection& c) {
+             if (c.ReadSome().empty() || !c.Send(std::string("\x16\x03\x03\x10\x00\x02", 6))) return;
+             for (int i = 0; i < 300 && c.Send(std::string(1, '\0')); ++i)
+                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedServer server({c.script});
+        Logger log;
+        SChannel channel;
+        Prepare(channel, server.Port(), "127.0.0.1");
+        channel.SetHandshakeTimeLimitSecs(1);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(channel.Connect(log));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+        EXPECT_FALSE(channel.IsConnected());
+        const std::string text = LogText(log);
+        EXPECT_TRUE(Has(text, "Transfer stopped: time limit reached")) << text;
+        EXPECT_TRUE(Has(text, "handshakeTimeLimitSecs")) << text;
+        EXPECT_FALSE(Has(text, "Secure Channel Established.")) << text;
     }
 }
 

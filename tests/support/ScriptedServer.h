@@ -33,6 +33,16 @@ public:
     // False once the client has gone away.
     bool Send(const std::string& bytes) { return socket_.SendAll(bytes); }
 
+    // The next bytes the client sent, whatever they are (a TLS hello, say);
+    // empty when the client closed first.
+    std::string ReadSome()
+    {
+        if (buffer_.empty() && !Fill()) return std::string();
+        std::string bytes;
+        bytes.swap(buffer_);
+        return bytes;
+    }
+
     // Blocks until the client closes its end.
     void WaitForClose()
     {
