@@ -38,47 +38,25 @@ bool IsWideCodePage(int codePage)
            codePage == 12000 || codePage == 12001;
 }
 
-// The encoding named in the first "<?xml ...>" of the bytes, trimmed and
-// lower-cased; empty when there is none. Only a
-// pseudo-attribute named exactly "encoding" (in that case) counts, the one
-// the parsed declaration holds and the writer reads: a longer name ending
-// in it, or one split by white space or spelt in capitals, would otherwise
-// name an encoding the loaded document does not have.
-std::string DeclaredEncoding(std::string_view bytes)
+// The code page the parsed document's declaration names; 0 when it names
+// none, or none that is known. The parser decides which "<?xml ...?>" is
+// the declaration and where its pseudo-attributes start and end, so the
+// encoding read here is the one the writer will use.
+int CodePageOfEncoding(std::string_view encoding)
 {
-    const size_t at = MarkupScan::FindNoCase(bytes, "<?xml");
-    if (at == MarkupScan::npos)
-        return {};
-    const size_t gt = bytes.find('>', at);
-    if (gt == std::string_view::npos)
-        return {};
-    const std::string_view declaration = bytes.substr(at, gt - at);
-    auto skipSpace = [declaration](size_t p) {
-        while (p < declaration.size() && MarkupScan::IsSpace(declaration[p]))
-            ++p;
-        return p;
-    };
-    constexpr std::string_view kName = "encoding";
-    for (size_t k = declaration.find(kName); k != std::string_view::npos; k = declaration.find(kName, k + 1)) {
-        const char before = declaration[k - 1];   // k > 0: the text starts with "<?xml"
-        if (!MarkupScan::IsSpace(before) && before != '"' && before != '\'')
-            continue;
-        size_t p = skipSpace(k + kName.size());
-        if (p >= declaration.size() || declaration[p] != '=')
-            continue;
-        p = skipSpace(p + 1);
-        if (p >= declaration.size() || (declaration[p] != '"' && declaration[p] != '\''))
-            continue;
-        const size_t end = declaration.find(declaration[p], p + 1);
-        if (end == std::string_view::npos)
-            return {};
-        // Trimmed only: a name with white space inside is no charset name,
-        // for the writer either.
-        std::string value(MarkupScan::Trim(declaration.substr(p + 1, end - p - 1)));
-        std::transform(value.begin(), value.end(), value.begin(), MarkupScan::LowerAscii);
-        return value;
-    }
-    return {};
+    encoding = MarkupScan::Trim(encoding);
+    if (encoding.empty())
+        return 0;
+    return MarkupScan::EqualsNoCase(encoding, "utf-8") ? kUtf8 : CodePageOfCharset(encoding);
+}
+
+int DeclaredCodePage(const TreeNode& document)
+{
+    const TreeNode* declaration = document.Document()->Declaration();
+    std::string_view encoding;
+    if (!declaration || !declaration->AttrValue("encoding", encoding))
+        return 0;
+    return CodePageOfEncoding(encoding);
 }
 
 // Converts into out; out is reserved for the largest possible result first
@@ -128,11 +106,16 @@ std::unique_ptr<ClsXml> ClsXml::FacadeOn(TreeNode* node) const
     return std::unique_ptr<ClsXml>(new ClsXml(node));
 }
 
-bool ClsXml::LoadText(std::string_view text, XmlParser::TextMode mode)
+TreeNodePtr ClsXml::ParseText(std::string_view text, XmlParser::TextMode mode)
 {
     XmlParser::Options options;
     options.textMode = mode;
-    TreeNodePtr document = XmlParser::Parse(text, options, log_);
+    return XmlParser::Parse(text, options, log_);
+}
+
+bool ClsXml::LoadText(std::string_view text, XmlParser::TextMode mode)
+{
+    TreeNodePtr document = ParseText(text, mode);
     if (!document)
         return false;
     Point(document.release());   // the facade's reference now owns the tree
@@ -168,7 +151,7 @@ bool ClsXml::LoadXmlFile(const char* path, XmlParser::TextMode mode)
 bool ClsXml::LoadXmlBytes(const void* data, size_t n, XmlParser::TextMode mode)
 {
     std::string_view bytes(static_cast<const char*>(data), n);
-    DataBuffer converted;
+    TreeNodePtr document;
     int from = 0;
     if (bytes.substr(0, 2) == "\xFF\xFE") {
         from = EncodingConvert::kUtf16Le;
@@ -178,19 +161,36 @@ bool ClsXml::LoadXmlBytes(const void* data, size_t n, XmlParser::TextMode mode)
         bytes.remove_prefix(2);
     } else if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
         bytes.remove_prefix(3);
-    } else if (std::string name = DeclaredEncoding(bytes); !name.empty()) {
-        const int codePage = CodePageOfCharset(name);
-        // "<?xml" was found byte by byte, so a wide encoding named here is not what the bytes are.
-        if (codePage != 0 && codePage != kUtf8 && !IsWideCodePage(codePage))
+    } else if (bytes.substr(0, 4) == "+ADw") {
+        // "<" in UTF-7's base64 form, as a document saved in UTF-7 begins:
+        // its markup cannot be read byte by byte.
+        from = EncodingConvert::kUtf7;
+    } else {
+        // The bytes as they are: UTF-8, or an encoding whose markup
+        // characters are ASCII, which the declaration then names.
+        document = ParseText(bytes, mode);
+        if (!document)
+            return false;
+        const int codePage = DeclaredCodePage(*document);
+        // The markup was read byte by byte, so a wide encoding named there
+        // is not what the bytes are.
+        if (codePage != 0 && codePage != kUtf8 && !IsWideCodePage(codePage)) {
             from = codePage;
+            document.reset();
+            log_.LogInfo("Reading the document again in its declared encoding");
+        }
     }
+    DataBuffer converted;
     if (from != 0) {
         if (!Convert(from, kUtf8, bytes, 3, converted, log_))
             log_.LogInfo("Some characters of the XML file did not convert to UTF-8");
         bytes = Bytes(converted);
     }
-    if (!LoadText(bytes, mode))
+    if (!document)
+        document = ParseText(bytes, mode);
+    if (!document)
         return false;
+    Point(document.release());   // the facade's reference now owns the tree
     std::string_view encoding;
     TreeNode* declaration = node_->Document()->Declaration();
     if (declaration && declaration->AttrValue("encoding", encoding) &&
@@ -215,7 +215,7 @@ bool ClsXml::GetXmlBytes(DataBuffer& out)
     }
     StringBuffer text;
     node_->GetXml(text);
-    const int codePage = MarkupScan::EqualsNoCase(encoding, "utf-8") ? kUtf8 : CodePageOfCharset(encoding);
+    const int codePage = CodePageOfEncoding(encoding);
     if (codePage == kUtf8 || codePage == 0) {
         if (codePage == 0) {
             log_.LogInfo("Unknown charset in the XML declaration; writing UTF-8");

@@ -106,6 +106,7 @@ private:
 
     // Refers to node instead of the current element (releasing that one).
     void Point(TreeNode* node);
+    TreeNodePtr ParseText(std::string_view text, XmlParser::TextMode mode);
     bool LoadText(std::string_view text, XmlParser::TextMode mode);
     std::unique_ptr<ClsXml> FacadeOn(TreeNode* node) const;
 

@@ -261,6 +261,17 @@ const FileCase kFiles[] = {
      "x-nothing"},
     // The declaration was readable byte by byte, so the bytes are not UTF-16 whatever it says.
     {"Utf16DeclaredWithoutBom", "<?xml version=\"1.0\" encoding=\"utf-16\"?><a>x</a>", "x", "utf-8"},
+    // The declaration is the one the parser reads: "encoding" inside another
+    // pseudo-attribute's value names nothing, and a later declaration
+    // replaces an earlier one. The writer uses the same declaration.
+    {"EncodingInsideAnotherValue",
+     "<?xml version='1.0 encoding=\"shift_jis\"' encoding=\"windows-1252\"?><a>caf\xE9</a>", "caf\xC3\xA9",
+     "windows-1252"},
+    {"LaterDeclarationWins",
+     "<?xml version=\"1.0\" encoding=\"utf-8\"?><?xml version=\"1.0\" encoding=\"iso-8859-1\"?><a>caf\xE9</a>",
+     "caf\xC3\xA9", "iso-8859-1"},
+    // "<?xml" in UTF-7 starts with the base64 form of "<".
+    {"Utf7", "+ADw-?xml version=\"1.0\" encoding=\"utf-7\"?+AD4APA-a+AD4-caf+AOk-+ADw-/a+AD4-", "caf\xC3\xA9", "utf-7"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, ClsXmlLoadFile, testing::ValuesIn(kFiles), testsupport::ByCaseName());
@@ -313,7 +324,7 @@ TEST(ClsXmlTest, SaveAddsDeclarationAndTrimsPath)
 TEST(ClsXmlTest, SaveConvertsToDeclaredCharsetAndLoadsBack)
 {
     TempDir dir;
-    for (const char* charset : {"iso-8859-1", "utf-16", "windows-1252"}) {
+    for (const char* charset : {"iso-8859-1", "utf-16", "windows-1252", "utf-7"}) {
         const std::string path = dir.File("round.xml");
         ClsXml xml;
         ASSERT_TRUE(xml.LoadXml(("<?xml version=\"1.0\" encoding=\"" + std::string(charset) +
@@ -322,6 +333,8 @@ TEST(ClsXmlTest, SaveConvertsToDeclaredCharsetAndLoadsBack)
         const std::string bytes = ReadBytes(path);
         if (std::string(charset) == "utf-16")
             EXPECT_EQ(bytes.substr(0, 4), std::string("\xFF\xFE<\0", 4));
+        else if (std::string(charset) == "utf-7")
+            EXPECT_EQ(bytes.substr(0, 5), "+ADw-");   // even the markup is encoded
         else
             EXPECT_NE(bytes.find("caf\xE9</a>"), std::string::npos) << charset;
         ClsXml back;
