@@ -1,15 +1,25 @@
 // Keep-alive GET throughput (HTTP and HTTPS) against a private nginx on
 // loopback, HttpMan side by side with libcurl (one easy handle reused, so it keeps its connection
-// too) on the same URLs in the same run. Items are requests, so
-// items_per_second is requests per second. Each HttpMan benchmark also
-// carries the counter x_curl: libcurl's time for a batch of GETs divided by
-// ours (best of several batches each), so a value above 1 means we are faster.
+// too) and with a raw loop (no HTTP library: one connection, write the
+// request, read the header to its blank line, read Content-Length bytes;
+// OpenSSL directly for HTTPS) on the same URLs in the same run. Items are
+// requests, so items_per_second is requests per second. Each HttpMan
+// benchmark also carries the counters x_curl and x_raw: the other client's
+// time for a batch of GETs divided by ours (best of several batches each),
+// so a value above 1 means we are faster.
 #include "http/HttpMan.h"
 #include "support/NginxServer.h"
 #include "text/DataBuffer.h"
 
+#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <openssl/ssl.h>
+#include <strings.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -49,10 +59,11 @@ public:
     bool Ok() const { return ok_; }
     const std::string& Error() const { return error_; }
 
+    int Port(bool https) const { return https ? nginx_.HttpsPort() : nginx_.Port(); }
+
     std::string Url(bool https, const char* name) const
     {
-        return std::string(https ? "https" : "http") + "://127.0.0.1:" +
-               std::to_string(https ? nginx_.HttpsPort() : nginx_.Port()) + "/" + name;
+        return std::string(https ? "https" : "http") + "://127.0.0.1:" + std::to_string(Port(https)) + "/" + name;
     }
 
     const std::string& CaFile() const { return nginx_.CaFile(); }
@@ -113,6 +124,129 @@ private:
     std::string body_;
 };
 
+// The least a keep-alive GET can cost: one connection, one write per
+// request, reads in large blocks, nothing parsed but the header's end and
+// its Content-Length.
+class RawClient {
+public:
+    RawClient(int port, bool tls, const std::string& caFile) : port_(port), tls_(tls)
+    {
+        if (tls_) {
+            ctx_ = SSL_CTX_new(TLS_client_method());
+            SSL_CTX_load_verify_locations(ctx_, caFile.c_str(), nullptr);
+            SSL_CTX_set_verify(ctx_, SSL_VERIFY_PEER, nullptr);
+        }
+    }
+    ~RawClient()
+    {
+        Close();
+        if (ctx_ != nullptr)
+            SSL_CTX_free(ctx_);
+    }
+    RawClient(const RawClient&) = delete;
+    RawClient& operator=(const RawClient&) = delete;
+
+    // The server ends a kept-alive connection after so many requests
+    // ("Connection: close" on the last), as it does for every client.
+    bool Get(const std::string& name, size_t expected)
+    {
+        if (fd_ < 0 && !Connect())
+            return false;
+        bool close = false;
+        const bool ok = Exchange(name, expected, close);
+        if (close || !ok)
+            Close();
+        return ok;
+    }
+
+private:
+    bool Exchange(const std::string& name, size_t expected, bool& close)
+    {
+        const std::string request =
+            "GET /" + name + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) + "\r\n\r\n";
+        if (!Write(request))
+            return false;
+        size_t headerEnd;
+        while ((headerEnd = buffer_.find("\r\n\r\n")) == std::string::npos) {
+            if (!Fill())
+                return false;
+        }
+        const std::string head = buffer_.substr(0, headerEnd);
+        size_t at = 0;
+        size_t length = 0;
+        for (size_t line = 0; line < head.size(); line = at + 2) {
+            at = head.find("\r\n", line);
+            if (at == std::string::npos)
+                at = head.size();
+            if (at - line > 15 && strncasecmp(head.c_str() + line, "Content-Length:", 15) == 0)
+                length = std::strtoul(head.c_str() + line + 15, nullptr, 10);
+            if (at - line >= 17 && strncasecmp(head.c_str() + line, "Connection: close", 17) == 0)
+                close = true;
+        }
+        const size_t total = headerEnd + 4 + length;
+        while (buffer_.size() < total) {
+            if (!Fill())
+                return false;
+        }
+        buffer_.erase(0, total);
+        return length == expected;
+    }
+
+    bool Connect()
+    {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port_));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (fd_ < 0 || ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            return false;
+        const int one = 1;
+        ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        if (!tls_)
+            return true;
+        ssl_ = SSL_new(ctx_);
+        SSL_set_fd(ssl_, fd_);
+        SSL_set_tlsext_host_name(ssl_, "localhost");
+        return SSL_connect(ssl_) == 1;
+    }
+
+    void Close()
+    {
+        if (ssl_ != nullptr)
+            SSL_free(ssl_);
+        ssl_ = nullptr;
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+        buffer_.clear();
+    }
+
+    bool Write(const std::string& bytes)
+    {
+        if (tls_)
+            return SSL_write(ssl_, bytes.data(), static_cast<int>(bytes.size())) == static_cast<int>(bytes.size());
+        return ::send(fd_, bytes.data(), bytes.size(), 0) == static_cast<ssize_t>(bytes.size());
+    }
+
+    bool Fill()
+    {
+        char block[64 * 1024];
+        const long got = tls_ ? SSL_read(ssl_, block, sizeof block) : ::recv(fd_, block, sizeof block, 0);
+        if (got <= 0)
+            return false;
+        buffer_.append(block, static_cast<size_t>(got));
+        return true;
+    }
+
+    int port_;
+    bool tls_;
+    int fd_ = -1;
+    SSL_CTX* ctx_ = nullptr;
+    SSL* ssl_ = nullptr;
+    std::string buffer_;
+};
+
 bool OurGet(HttpMan& http, const std::string& url, size_t expected)
 {
     DataBuffer body;
@@ -165,12 +299,33 @@ void BM_HttpMan(benchmark::State& state, bool https, const Payload& payload)
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * payload.bytes));
 
     CurlClient curl(BenchServer::Get().CaFile());
+    RawClient raw(BenchServer::Get().Port(https), https, BenchServer::Get().CaFile());
     const double ours = BestBatch([&] { return OurGet(http, url, payload.bytes); }, payload.batch);
     const double theirs = BestBatch([&] { return CurlGet(curl, url, payload.bytes); }, payload.batch);
+    const double rawTime = BestBatch([&] { return raw.Get(payload.name, payload.bytes); }, payload.batch);
     if (ours > 0 && theirs > 0) {
         state.counters["x_curl"] = theirs / ours;
         state.counters["curl_req_per_s"] = payload.batch / theirs;
     }
+    if (ours > 0 && rawTime > 0) {
+        state.counters["x_raw"] = rawTime / ours;
+        state.counters["raw_req_per_s"] = payload.batch / rawTime;
+    }
+}
+
+void BM_Raw(benchmark::State& state, bool https, const Payload& payload)
+{
+    if (!Ready(state))
+        return;
+    RawClient raw(BenchServer::Get().Port(https), https, BenchServer::Get().CaFile());
+    for (auto _ : state) {
+        if (!raw.Get(payload.name, payload.bytes)) {
+            state.SkipWithError("raw GET failed");
+            return;
+        }
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * payload.bytes));
 }
 
 void BM_Curl(benchmark::State& state, bool https, const Payload& payload)
@@ -191,10 +346,12 @@ void BM_Curl(benchmark::State& state, bool https, const Payload& payload)
 
 BENCHMARK_CAPTURE(BM_HttpMan, http_1k, false, kPayloads[0])->UseRealTime();
 BENCHMARK_CAPTURE(BM_Curl, http_1k, false, kPayloads[0])->UseRealTime();
+BENCHMARK_CAPTURE(BM_Raw, http_1k, false, kPayloads[0])->UseRealTime();
 BENCHMARK_CAPTURE(BM_HttpMan, http_1m, false, kPayloads[1])->UseRealTime();
 BENCHMARK_CAPTURE(BM_Curl, http_1m, false, kPayloads[1])->UseRealTime();
 BENCHMARK_CAPTURE(BM_HttpMan, https_1k, true, kPayloads[0])->UseRealTime();
 BENCHMARK_CAPTURE(BM_Curl, https_1k, true, kPayloads[0])->UseRealTime();
+BENCHMARK_CAPTURE(BM_Raw, https_1k, true, kPayloads[0])->UseRealTime();
 BENCHMARK_CAPTURE(BM_HttpMan, https_1m, true, kPayloads[1])->UseRealTime();
 BENCHMARK_CAPTURE(BM_Curl, https_1m, true, kPayloads[1])->UseRealTime();
 
