@@ -3,7 +3,7 @@ SHELL := /bin/bash
 # needs: bootstrap, configure, build, run the suite.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all bootstrap build test native-test wine-test sanitize fuzz mingw mingw64 demo clean
+.PHONY: all bootstrap build test native-test install-check package wine-test sanitize fuzz mingw mingw64 demo clean
 
 all: build
 
@@ -16,9 +16,11 @@ build/default/CMakeCache.txt:
 build: build/default/CMakeCache.txt
 	cmake --build --preset default -j $(JOBS)
 
-# The native suite, then both Windows builds and the Windows run under Wine.
+# The native suite and the install checks, then both Windows builds and the
+# Windows run under Wine.
 test: bootstrap
 	$(MAKE) --no-print-directory native-test
+	$(MAKE) --no-print-directory install-check
 	$(MAKE) --no-print-directory mingw
 	$(MAKE) --no-print-directory wine-test
 
@@ -29,6 +31,16 @@ native-test:
 	  status=$${PIPESTATUS[0]}; echo; echo "== ctest summary =="; \
 	  grep -E '^[0-9]+% tests passed|^The following tests FAILED|^[[:space:]]+[0-9]+ - ' build/default/ctest.log; \
 	  exit $$status
+
+# The native build installed into a throw-away prefix and used from there
+# (examples/page-info through the CMake package and through pkg-config), and
+# its Debian package installed into a throw-away root.
+install-check: build
+	bash scripts/check-install build/default
+
+# plentor_<version>_<arch>.deb in build/default.
+package: build
+	cmake --build --preset default -j $(JOBS) --target package
 
 sanitize: bootstrap
 	cmake --preset sanitize

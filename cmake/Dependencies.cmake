@@ -24,4 +24,7 @@ else()
   find_package(BZip2 REQUIRED)
   # TLS on POSIX runs over OpenSSL; Windows uses the system's security provider.
   find_package(OpenSSL REQUIRED)
+  # Code page tables and the trust store are built once under std::call_once
+  # and a mutex; Threads::Threads is empty where the C library holds pthread.
+  find_package(Threads REQUIRED)
 endif()

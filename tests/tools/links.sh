@@ -49,6 +49,9 @@ expect_stderr "unknown command" "usage:"
 run --help
 expect_rc 0 "plentor --help"
 expect_line "plentor --help lists links" "  links        load URL list files into one link list and print its entries"
+run --version
+expect_rc 0 "plentor --version"
+grep -qxE 'plentor [0-9]+\.[0-9]+\.[0-9]+' "$work/out"; check $? "plentor --version: $(cat "$work/out")"
 run links --help
 expect_rc 0 "plentor links --help"
 head -1 "$work/out" | grep -q "^usage: plentor links FILE"; check $? "links --help: $(head -1 "$work/out")"

@@ -14,8 +14,10 @@ namespace {
 
 void PrintOverview(FILE* to)
 {
-    std::fprintf(to, "usage: plentor COMMAND [ARGS...]\n"
-                     "       plentor COMMAND --help\n\n"
+    // The usage lines in the form help2man reads as the man page's synopsis.
+    std::fprintf(to, "Usage: plentor COMMAND [ARGS...]\n"
+                     "  or:  plentor COMMAND --help\n"
+                     "  or:  plentor --version\n\n"
                      "Commands:\n");
     for (const Command* c : Command::All())
         std::fprintf(to, "  %-12s %s\n", c->name, c->summary);
@@ -47,6 +49,10 @@ int main(int argc, char** argv)
     args.erase(args.begin());
     if (name == "--help" || name == "-h" || name == "help") {
         PrintOverview(stdout);
+        return plentor::cli::kExitOk;
+    }
+    if (name == "--version") {
+        std::printf("plentor %s\n", PLENTOR_VERSION);
         return plentor::cli::kExitOk;
     }
     const Command* command = Command::Find(name);
