@@ -49,5 +49,28 @@ TEST(SleeperTest, OutOfRangeValuesFailWithoutBlocking)
     }
 }
 
+TEST(SleeperTest, MillisecondsBlockForTheirLength)
+{
+    Logger log;
+    auto start = Clock::now();
+    EXPECT_TRUE(Sleeper::SleepMs(250, log));
+    long elapsed = ElapsedMs(start);
+    EXPECT_GE(elapsed, 245);
+    EXPECT_LT(elapsed, 4000);
+}
+
+TEST(SleeperTest, OutOfRangeMillisecondsFailWithoutBlocking)
+{
+    for (long milliseconds : {-1L, Sleeper::kMaxSeconds * 1000 + 1}) {
+        Logger log;
+        auto start = Clock::now();
+        EXPECT_FALSE(Sleeper::SleepMs(milliseconds, log)) << milliseconds;
+        EXPECT_LT(ElapsedMs(start), 100) << milliseconds;
+        StringBuffer text;
+        log.GetText(text);
+        EXPECT_TRUE(text.Contains("out of range")) << text.GetString();
+    }
+}
+
 } // namespace
 } // namespace plentor

@@ -123,13 +123,13 @@ bool Fetch(const GetOptions& options, HttpMan& http)
 int RunGet(const std::vector<std::string>& args)
 {
     GetOptions options;
-    std::string why = ParseArgs(args, options);
+    const std::string why = ParseArgs(args, options);
     if (!why.empty()) return UsageError(kGet, why);
     StringBuffer host;
     ZentrelUrl::GetUrlHost(options.url.c_str(), host);
-    if (const int status = options.credentials.Resolve(host.GetString(), Credentials::Need::Optional, why);
+    if (const int status = options.credentials.Resolve(kGet, host.GetString(), Credentials::Need::Optional);
         status != kExitOk)
-        return status == kExitUsage ? UsageError(kGet, why) : Failure(kGet, why);
+        return status;
 
     HttpMan http;
     Configure(options, http);

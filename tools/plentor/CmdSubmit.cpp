@@ -154,12 +154,11 @@ int RunSubmit(const std::vector<std::string>& args)
     SubmitOptions options;
     std::string why = ParseArgs(args, options);
     std::string host;
-    if (why.empty() && !ServiceSession::Host(options.service, options.endpoint, host))
-        why = "--endpoint wants scheme://host[:port], not " + options.endpoint;
+    if (why.empty()) why = ServiceSession::FindHost(options.service, options.endpoint, host);
     if (!why.empty()) return UsageError(kSubmit, why);
     Credentials& account = options.credentials;
-    if (const int status = account.Resolve(host, Credentials::Need::Required, why); status != kExitOk)
-        return status == kExitUsage ? UsageError(kSubmit, why) : Failure(kSubmit, why);
+    if (const int status = account.Resolve(kSubmit, host, Credentials::Need::Required); status != kExitOk)
+        return status;
     why = CheckText(options, account);
     if (!why.empty()) return UsageError(kSubmit, why);
 

@@ -127,12 +127,11 @@ int RunSubmitUrl(const std::vector<std::string>& args)
     SubmitUrlOptions options;
     std::string why = ParseArgs(args, options);
     std::string host;
-    if (why.empty() && !ServiceSession::Host(BookmarkService::Delicious, options.endpoint, host))
-        why = "--endpoint wants scheme://host[:port], not " + options.endpoint;
+    if (why.empty()) why = ServiceSession::FindHost(BookmarkService::Delicious, options.endpoint, host);
     if (!why.empty()) return UsageError(kSubmitUrl, why);
     Credentials& account = options.credentials;
-    if (const int status = account.Resolve(host, Credentials::Need::Required, why); status != kExitOk)
-        return status == kExitUsage ? UsageError(kSubmitUrl, why) : Failure(kSubmitUrl, why);
+    if (const int status = account.Resolve(kSubmitUrl, host, Credentials::Need::Required); status != kExitOk)
+        return status;
     StringBuffer url;
     DeliciousClient client;
     using Conversion = std::pair<const std::string*, StringBuffer*>;

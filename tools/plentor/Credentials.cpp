@@ -87,7 +87,15 @@ bool Credentials::Take(const std::vector<std::string>& args, size_t& i, std::str
     return false;
 }
 
-int Credentials::Resolve(const std::string& host, Need need, std::string& why)
+int Credentials::Resolve(const Command& command, const std::string& host, Need need)
+{
+    std::string why;
+    const int status = Find(host, need, why);
+    if (status == kExitOk) return status;
+    return status == kExitUsage ? UsageError(command, why) : Failure(command, why);
+}
+
+int Credentials::Find(const std::string& host, Need need, std::string& why)
 {
     const int sources = int{hasPassword_} + int{hasPasswordFile_} + int{netrc_};
     if (sources > 1) {

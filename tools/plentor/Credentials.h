@@ -18,6 +18,8 @@
 
 namespace plentor::cli {
 
+struct Command;
+
 // The account options of the commands that log in: --login L with one of
 // --password P, --password-file FILE and --netrc, or the password typed at
 // the terminal without echo.
@@ -34,17 +36,18 @@ public:
     bool Take(const std::vector<std::string>& args, size_t& i, std::string& why);
 
     // Finds the account of host, the host the command's requests go to.
-    // Returns kExitOk, or kExitUsage (options that do not go together) or
-    // kExitFailure (a file that cannot be read or has no account for host)
-    // with why set. With Need::Optional and no option given there is no
-    // account and HasAccount() is false.
-    int Resolve(const std::string& host, Need need, std::string& why);
+    // Returns kExitOk, or, after saying why on stderr, kExitUsage (options
+    // that do not go together) or kExitFailure (a file that cannot be read
+    // or has no account for host). With Need::Optional and no option given
+    // there is no account and HasAccount() is false.
+    int Resolve(const Command& command, const std::string& host, Need need);
 
     bool HasAccount() const { return hasAccount_; }
     const std::string& Login() const { return login_; }
     const std::string& Password() const { return password_; }
 
 private:
+    int Find(const std::string& host, Need need, std::string& why);
     int FromNetrc(const std::string& host, Need need, std::string& why);
     int FromPasswordFile(std::string& why);
     int FromTerminal(std::string& why);

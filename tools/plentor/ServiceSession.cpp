@@ -134,13 +134,14 @@ std::unique_ptr<ServiceSession> ServiceSession::Open(BookmarkService service, co
     return nullptr;
 }
 
-bool ServiceSession::Host(BookmarkService service, const std::string& endpoint, std::string& host)
+std::string ServiceSession::FindHost(BookmarkService service, const std::string& endpoint, std::string& host)
 {
     EndpointOverride where;
     LogNull quiet;   // a malformed variable is logged again by the client that uses it
-    if (!endpoint.empty() && !where.Set(endpoint.c_str(), quiet)) return false;
+    if (!endpoint.empty() && !where.Set(endpoint.c_str(), quiet))
+        return "--endpoint wants scheme://host[:port], not " + endpoint;
     host = where.Resolve(service, quiet).Host();
-    return true;
+    return std::string();
 }
 
 unsigned ServiceSession::AcceptedFields(BookmarkService service)

@@ -37,9 +37,9 @@ public:
     // Null when endpoint does not parse.
     static std::unique_ptr<ServiceSession> Open(BookmarkService service, const std::string& endpoint);
 
-    // The host the service's requests go to, as Open would send them; false
-    // when endpoint does not parse.
-    static bool Host(BookmarkService service, const std::string& endpoint, std::string& host);
+    // Sets host to the host the service's requests go to, as Open would
+    // send them. Empty when it could, else the usage message about endpoint.
+    static std::string FindHost(BookmarkService service, const std::string& endpoint, std::string& host);
 
     // The BookmarkField bits of the values the service's requests carry.
     static unsigned AcceptedFields(BookmarkService service);
