@@ -17,11 +17,11 @@ constexpr size_t kSignalCount = sizeof kEndingSignals / sizeof kEndingSignals[0]
 termios savedSettings;
 
 // Brings the echo back, then lets the signal do what it would have done.
-void RestoreAndResend(int signal)
+void RestoreAndResend(int number)
 {
     tcsetattr(STDIN_FILENO, TCSANOW, &savedSettings);
-    ::signal(signal, SIG_DFL);
-    raise(signal);
+    signal(number, SIG_DFL);
+    raise(number);
 }
 
 // Takes the ending signals while the echo is off, except those the process
