@@ -3,6 +3,8 @@
 #include "base/LogNull.h"
 #include "text/DataBuffer.h"
 #include "text/EncodingConvert.h"
+#include "text/HexDigits.h"
+#include "text/Surrogates.h"
 
 #include <algorithm>
 #include <array>
@@ -97,11 +99,51 @@ void AppendUtf8(char32_t c, std::string& out)
     } else if (c < 0x800) {
         out.push_back(static_cast<char>(0xC0 | (c >> 6)));
         out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
+    } else if (c < 0x10000) {
         out.push_back(static_cast<char>(0xE0 | (c >> 12)));
         out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
         out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
     }
+}
+
+// The names XML itself defines, which HTML decodes as well.
+constexpr Entity kXmlEntities[] = {{"amp", U'&'}, {"lt", U'<'}, {"gt", U'>'}, {"quot", U'"'}, {"apos", U'\''}};
+
+// The longest numeric reference body: "#x" and six hex digits, or "#" and seven decimal ones.
+constexpr size_t kLongestNumber = 8;
+
+// The character of a numeric reference body ("#233", "#xE9"); 0 when it is
+// malformed or names NUL, a surrogate or no character at all.
+char32_t NumberedCodePoint(std::string_view body)
+{
+    const bool hex = body.size() > 1 && (body[1] == 'x' || body[1] == 'X');
+    const size_t first = hex ? 2 : 1;
+    if (body.size() <= first)
+        return 0;
+    char32_t c = 0;
+    for (size_t i = first; i < body.size(); ++i) {
+        const int digit = hex ? HexDigits::Value(body[i]) : (body[i] >= '0' && body[i] <= '9' ? body[i] - '0' : -1);
+        if (digit < 0)
+            return 0;
+        c = c * (hex ? 16 : 10) + static_cast<char32_t>(digit);
+    }
+    return c > Surrogates::kLastCodePoint || Surrogates::IsSurrogate(c) ? 0 : c;
+}
+
+// The character a reference body (between "&" and ";") stands for; 0 for none.
+char32_t ReferencedCodePoint(std::string_view body)
+{
+    if (!body.empty() && body[0] == '#')
+        return body.size() <= kLongestNumber ? NumberedCodePoint(body) : 0;
+    for (const Entity& e : kXmlEntities)
+        if (e.name == body)
+            return e.codePoint;
+    return HtmlEntities::CodePointOf(body);
 }
 
 } // namespace
@@ -110,6 +152,25 @@ char32_t HtmlEntities::CodePointOf(std::string_view name)
 {
     const size_t i = IndexOf(name);
     return i == kEntityCount ? 0 : kEntities[i].codePoint;
+}
+
+void HtmlEntities::AppendDecodedUtf8(std::string_view text, std::string& out)
+{
+    constexpr size_t kLongestBody = std::max(kLongestName, kLongestNumber);
+    size_t done = 0;
+    for (size_t amp = text.find('&'); amp != std::string_view::npos; amp = text.find('&', amp + 1)) {
+        const size_t semi = text.substr(amp + 1, kLongestBody + 1).find(';');
+        if (semi == std::string_view::npos)
+            continue;
+        const char32_t c = ReferencedCodePoint(text.substr(amp + 1, semi));
+        if (c == 0)
+            continue;
+        out.append(text.substr(done, amp - done));
+        AppendUtf8(c, out);
+        done = amp + semi + 2;
+        amp = done - 1;
+    }
+    out.append(text.substr(done));
 }
 
 HtmlEntities::HtmlEntities(int codePage)

@@ -21,6 +21,13 @@ public:
     // case-sensitively); 0 for any other name.
     static char32_t CodePointOf(std::string_view name);
 
+    // Appends text to out with the references an HTML reader decodes in
+    // text and attribute values written as UTF-8: "&amp;", "&lt;", "&gt;",
+    // "&quot;", "&apos;", the names CodePointOf knows, and numeric references
+    // ("&#233;", "&#xE9;") to any character but NUL and the surrogates.
+    // Anything else, such as an "&" that begins no reference, stays as written.
+    static void AppendDecodedUtf8(std::string_view text, std::string& out);
+
     // codePage: the code page of the text the decoded characters join.
     explicit HtmlEntities(int codePage);
 

@@ -45,6 +45,22 @@ bool ReadFileAt(const char* path, uint64_t offset, size_t n, std::vector<uint8_t
 // file grows when the write passes its end. Fails when the file is absent.
 bool WriteFileAt(const char* path, uint64_t offset, const void* bytes, size_t n, FileError& err);
 
+// Creates the file when it is absent and writes the bytes at its end (the
+// system places every write at the end, wherever another writer left it).
+// The bytes are handed to the system before it returns, so they outlive
+// the process even when it is killed right after.
+bool AppendToFile(const char* path, const void* bytes, size_t n, FileError& err);
+
+// Who besides the file's owner may use it, from the POSIX permission bits.
+struct OthersAccess {
+    bool read = false;    // the group or everyone may read it
+    bool write = false;   // the group or everyone may write it
+};
+
+// What the permission bits of an existing file let other users do. Windows
+// files carry access lists instead of such bits: there both stay false.
+bool AccessByOthers(const char* path, OthersAccess& out, FileError& err);
+
 // The separator the platform's file names use between directories.
 char PathSeparator();
 

@@ -14,6 +14,9 @@ public:
     // value or one above kMaxSeconds does not block: it is logged and false
     // is returned.
     static bool SleepSec(long seconds, LogBase& log);
+
+    // As SleepSec, for a pause given in milliseconds (up to kMaxSeconds x 1000).
+    static bool SleepMs(long milliseconds, LogBase& log);
 };
 
 } // namespace plentor

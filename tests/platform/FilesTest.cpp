@@ -5,6 +5,7 @@
 #ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -102,6 +103,51 @@ TEST_F(FilesTest, ReadWholeFileUpToStopsPastTheLimit)
     EXPECT_FALSE(ReadWholeFileUpTo(path.c_str(), 9, bytes, err));
     EXPECT_TRUE(bytes.empty());
     EXPECT_NE(err.code, 0);
+    EXPECT_FALSE(err.message.empty());
+}
+
+TEST_F(FilesTest, AppendToFileCreatesTheFileThenAppends)
+{
+    const std::string path = (dir_ / "journal.done").string();
+    FileError err;
+    ASSERT_TRUE(AppendToFile(path.c_str(), "first\n", 6, err)) << err.message;
+    ASSERT_TRUE(AppendToFile(path.c_str(), "second\n", 7, err)) << err.message;
+    EXPECT_EQ(Read(path), "first\nsecond\n");
+
+    const std::string missing = (dir_ / "no-such-dir" / "journal.done").string();
+    EXPECT_FALSE(AppendToFile(missing.c_str(), "x", 1, err));
+    EXPECT_FALSE(err.message.empty());
+}
+
+#ifndef _WIN32
+TEST_F(FilesTest, AccessByOthersReadsThePermissionBits)
+{
+    const std::string path = (dir_ / "netrc").string();
+    std::ofstream(path) << "machine h";
+    const struct {
+        mode_t mode;
+        bool read, write;
+    } cases[] = {
+        {0600, false, false}, {0400, false, false}, {0700, false, false}, {0640, true, false}, {0604, true, false},
+        {0620, false, true},  {0602, false, true},  {0660, true, true},   {0606, true, true},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(chmod(path.c_str(), c.mode), 0);
+        OthersAccess others;
+        FileError err;
+        ASSERT_TRUE(AccessByOthers(path.c_str(), others, err)) << err.message;
+        EXPECT_EQ(others.read, c.read) << std::oct << c.mode;
+        EXPECT_EQ(others.write, c.write) << std::oct << c.mode;
+    }
+}
+#endif
+
+TEST_F(FilesTest, AccessByOthersOfAMissingFileFails)
+{
+    const std::string missing = (dir_ / "absent").string();
+    OthersAccess others;
+    FileError err;
+    EXPECT_FALSE(AccessByOthers(missing.c_str(), others, err));
     EXPECT_FALSE(err.message.empty());
 }
 

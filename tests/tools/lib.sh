@@ -36,6 +36,7 @@ checks=0
 failures=0
 RC=
 RUN_STDIN=/dev/null       # what `run` feeds the tool on standard input
+EMULATOR_OPTIONS=()       # extra options of the emulator that start_emulator starts
 
 stop_process() {
     local pid=$1
@@ -174,15 +175,16 @@ free_port() {
 accepts() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 
 # start_emulator [PAGES_DIR]: starts the bookmark-service emulator with its
-# journal in $EMULATOR_JOURNAL; sets EMULATOR_PORT and EMULATOR_BASE.
+# journal in $EMULATOR_JOURNAL and the options of the array EMULATOR_OPTIONS
+# (such as --accounts FILE) when set; sets EMULATOR_PORT and EMULATOR_BASE.
 start_emulator() {
     need python3 "the bookmark emulator needs it"
-    local pages=(); [ "$#" -gt 0 ] && pages=(--pages "$1")
+    local options=("${EMULATOR_OPTIONS[@]}"); [ "$#" -gt 0 ] && options+=(--pages "$1")
     EMULATOR_JOURNAL=$work/journal
     rm -f "$work/emulator.port"
     mkfifo "$work/emulator.port"
     python3 "$REPO_DIR/tools/bookmark-emulator/bookmark-emulator.py" --port 0 --journal "$EMULATOR_JOURNAL" \
-        "${pages[@]}" >"$work/emulator.port" 2>"$work/emulator.err" &
+        "${options[@]}" >"$work/emulator.port" 2>"$work/emulator.err" &
     server_pids+=($!)
     EMULATOR_PORT=
     read -r -t $((SERVER_WAIT_TICKS / 10)) EMULATOR_PORT <"$work/emulator.port"

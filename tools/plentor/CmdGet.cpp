@@ -1,7 +1,10 @@
 // plentor get: fetches a URL through the HTTP facade.
 #include "Command.h"
 
+#include "Credentials.h"
+
 #include "http/HttpMan.h"
+#include "http/ZentrelUrl.h"
 #include "platform/CommandLine.h"
 #include "text/DataBuffer.h"
 #include "text/StringBuffer.h"
@@ -17,21 +20,24 @@ int RunGet(const std::vector<std::string>& args);
 
 const Command kGet = {
     "get",
-    "get URL [--bytes] [--log] [--cookies memory|DIR] [--login L --password P] [--firefox]",
+    "get URL [--bytes] [--log] [--cookies memory|DIR] " PLENTOR_CREDENTIAL_SYNOPSIS " [--firefox]",
     "fetch URL and write its body to standard output",
     "Fetches URL with the HTTP client's defaults and writes the body to standard\n"
     "output: as UTF-8 text (decoded by the charset the reply or the page\n"
     "declares), or with --bytes exactly as received.\n"
     "\n"
-    "  --bytes             write the body bytes unchanged\n"
-    "  --log               write the client's log to standard error\n"
-    "  --cookies WHERE     keep, send and save cookies: 'memory' or a directory\n"
-    "  --login L           user name for Basic authentication\n"
-    "  --password P        password for Basic authentication\n"
-    "  --firefox           send Firefox-style request headers\n"
+    "  --bytes               write the body bytes unchanged\n"
+    "  --log                 write the client's log to standard error\n"
+    "  --cookies WHERE       keep, send and save cookies: 'memory' or a directory\n"
+    "  --firefox             send Firefox-style request headers\n"
     "\n"
-    "Exit status: 0 on success; 1 when the transfer failed or the status was\n"
-    "400 or above; 2 for bad arguments.\n",
+    "An account, when given, is sent with Basic authentication:\n"
+    PLENTOR_CREDENTIAL_HELP
+    "  The netrc entry is the one of URL's host; with --netrc alone and no entry\n"
+    "  for it, the page is fetched without an account.\n"
+    "\n"
+    "Exit status: 0 on success; 1 when the transfer failed, the status was\n"
+    "400 or above or the account could not be read; 2 for bad arguments.\n",
     RunGet,
 };
 
@@ -43,11 +49,8 @@ struct GetOptions {
     bool log = false;
     bool firefox = false;
     bool hasCookies = false;
-    bool hasLogin = false;
-    bool hasPassword = false;
     std::string cookies;
-    std::string login;
-    std::string password;
+    Credentials credentials;
 };
 
 // Takes the value after a flag; false when it is missing.
@@ -72,12 +75,8 @@ std::string ParseArgs(const std::vector<std::string>& args, GetOptions& options)
         } else if (arg == "--cookies") {
             if (!TakeValue(args, i, options.cookies) || options.cookies.empty()) return "--cookies needs a value";
             options.hasCookies = true;
-        } else if (arg == "--login") {
-            if (!TakeValue(args, i, options.login)) return "--login needs a value";
-            options.hasLogin = true;
-        } else if (arg == "--password") {
-            if (!TakeValue(args, i, options.password)) return "--password needs a value";
-            options.hasPassword = true;
+        } else if (std::string why; options.credentials.Take(args, i, why)) {
+            if (!why.empty()) return why;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return "unknown option " + arg;
         } else if (!options.url.empty()) {
@@ -87,7 +86,6 @@ std::string ParseArgs(const std::vector<std::string>& args, GetOptions& options)
         }
     }
     if (options.url.empty()) return "URL is missing";
-    if (options.hasLogin != options.hasPassword) return "--login and --password go together";
     return std::string();
 }
 
@@ -98,10 +96,10 @@ void Configure(const GetOptions& options, HttpMan& http)
         http.SetSendCookies(true);
         http.SetSaveCookies(true);
     }
-    if (options.hasLogin) {
+    if (options.credentials.HasAccount()) {
         XString login, password;
-        login.SetUtf8(options.login.c_str());
-        password.SetUtf8(options.password.c_str());
+        login.SetUtf8(options.credentials.Login().c_str());
+        password.SetUtf8(options.credentials.Password().c_str());
         http.SetLogin(login);
         http.SetPassword(password);
     }
@@ -127,6 +125,11 @@ int RunGet(const std::vector<std::string>& args)
     GetOptions options;
     const std::string why = ParseArgs(args, options);
     if (!why.empty()) return UsageError(kGet, why);
+    StringBuffer host;
+    ZentrelUrl::GetUrlHost(options.url.c_str(), host);
+    if (const int status = options.credentials.Resolve(kGet, host.GetString(), Credentials::Need::Optional);
+        status != kExitOk)
+        return status;
 
     HttpMan http;
     Configure(options, http);

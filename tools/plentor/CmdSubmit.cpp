@@ -1,18 +1,10 @@
 // plentor submit: saves one bookmark to a bookmark service.
 #include "Command.h"
 
-#include "module/Blogmarks.h"
-#include "module/BoundaryText.h"
-#include "module/DeliciousSubmit.h"
-#include "module/FurlSubmit.h"
-#include "module/Netvouz.h"
-#include "module/QuorlaneSubmit.h"
-#include "module/Shadows.h"
-#include "module/Simpy.h"
-#include "module/Spurl.h"
+#include "Credentials.h"
+#include "ServiceSession.h"
+
 #include "services/BookmarkService.h"
-#include "text/StringBuffer.h"
-#include "text/XString.h"
 
 #include <cstdio>
 #include <initializer_list>
@@ -26,57 +18,50 @@ int RunSubmit(const std::vector<std::string>& args);
 
 const Command kSubmit = {
     "submit",
-    "submit SERVICE --login L --password P --url U [--title T] [--extended E] [--tags TAGS]"
+    "submit SERVICE " PLENTOR_CREDENTIAL_SYNOPSIS " --url U [--title T] [--extended E] [--tags TAGS]"
     " [--category C] [--tag TAG] [--endpoint BASE] [--log]",
     "save one bookmark to a bookmark service",
-    "Saves the page URL to SERVICE with the account L/P. SERVICE is one of\n"
+    "Saves the page URL to SERVICE with the account L. SERVICE is one of\n"
     "delicious, shadows, simpy, furl, netvouz, spurl, blogmarks, quorlane.\n"
     "Services with a login form (furl, netvouz, spurl, blogmarks, quorlane)\n"
     "are logged in first.\n"
     "\n"
-    "  --title T        the page title (furl: without it the title is read from the page)\n"
-    "  --extended E     a longer description (not for simpy and furl)\n"
-    "  --tags TAGS      tags separated by spaces or commas (not for furl)\n"
-    "  --category C     quorlane: the category (required)\n"
-    "  --tag TAG        quorlane: file under this single tag instead of --tags\n"
-    "  --endpoint BASE  send the service's requests to BASE (scheme://host[:port])\n"
-    "                   instead of its own address or PLENTOR_<SERVICE>_URL\n"
-    "  --log            write the HTTP client's log to standard error\n"
+    PLENTOR_CREDENTIAL_HELP
+    "  The netrc entry is the one of the service's host (of --endpoint when given).\n"
+    "\n"
+    "  --title T             the page title (furl: without it the title is read from the page)\n"
+    "  --extended E          a longer description (not for simpy and furl)\n"
+    "  --tags TAGS           tags separated by spaces or commas (not for furl)\n"
+    "  --category C          quorlane: the category (required)\n"
+    "  --tag TAG             quorlane: file under this single tag instead of --tags\n"
+    "  --endpoint BASE       send the service's requests to BASE (scheme://host[:port])\n"
+    "                        instead of its own address or PLENTOR_<SERVICE>_URL\n"
+    "  --log                 write the HTTP client's log to standard error\n"
     "\n"
     "Exit status: 0 when the service took the bookmark; 1 when the login or\n"
-    "the submission failed; 2 for bad arguments.\n",
+    "the submission failed, or the account could not be read; 2 for bad arguments.\n",
     RunSubmit,
 };
 
 const Command::Registrar kRegistrar(kSubmit);
 
-// The optional values; each service takes only some of them.
-enum Field : unsigned {
-    kTitle = 1u << 0,
-    kExtended = 1u << 1,
-    kTags = 1u << 2,
-    kCategory = 1u << 3,
-    kTag = 1u << 4,
-};
-
 struct SubmitOptions {
     BookmarkService service = BookmarkService::Delicious;
-    std::string login, password, url, title, extended, tags, category, tag, endpoint;
-    bool hasLogin = false, hasPassword = false, hasUrl = false, hasEndpoint = false;
-    unsigned given = 0;   // Field bits of the optional values on the command line
+    Credentials credentials;
+    std::string url, title, extended, tags, category, tag, endpoint;
+    bool hasUrl = false, hasEndpoint = false;
+    unsigned given = 0;   // BookmarkField bits of the optional values on the command line
     bool log = false;
 };
 
 struct ValueFlag {
     const char* flag;
     std::string SubmitOptions::*value;
-    unsigned field;        // Field bit, 0 for the required values and --endpoint
+    unsigned field;        // BookmarkField bit, 0 for --url and --endpoint
     bool SubmitOptions::*seen;
 };
 
 constexpr ValueFlag kValueFlags[] = {
-    {"--login", &SubmitOptions::login, 0, &SubmitOptions::hasLogin},
-    {"--password", &SubmitOptions::password, 0, &SubmitOptions::hasPassword},
     {"--url", &SubmitOptions::url, 0, &SubmitOptions::hasUrl},
     {"--endpoint", &SubmitOptions::endpoint, 0, &SubmitOptions::hasEndpoint},
     {"--title", &SubmitOptions::title, kTitle, nullptr},
@@ -85,17 +70,6 @@ constexpr ValueFlag kValueFlags[] = {
     {"--category", &SubmitOptions::category, kCategory, nullptr},
     {"--tag", &SubmitOptions::tag, kTag, nullptr},
 };
-
-// The optional values each service's requests carry.
-unsigned AcceptedFields(BookmarkService service)
-{
-    switch (service) {
-    case BookmarkService::Simpy: return kTitle | kTags;
-    case BookmarkService::Furl: return kTitle;
-    case BookmarkService::Quorlane: return kTitle | kExtended | kTags | kCategory | kTag;
-    default: return kTitle | kExtended | kTags;
-    }
-}
 
 const ValueFlag* FindFlag(const std::string& arg)
 {
@@ -112,6 +86,11 @@ std::string ParseFlags(const std::vector<std::string>& args, SubmitOptions& opti
         const std::string& arg = args[i];
         if (arg == "--log") {
             options.log = true;
+            continue;
+        }
+        std::string why;
+        if (options.credentials.Take(args, i, why)) {
+            if (!why.empty()) return why;
             continue;
         }
         const ValueFlag* flag = FindFlag(arg);
@@ -139,10 +118,9 @@ std::string ParseArgs(const std::vector<std::string>& args, SubmitOptions& optio
     if (!BookmarkServices::FromName(args[0].c_str(), options.service)) return "unknown service " + args[0];
     const std::string why = ParseFlags(args, options);
     if (!why.empty()) return why;
-    if (!options.hasLogin || !options.hasPassword) return "--login and --password are required";
     if (!options.hasUrl) return "--url is required";
     const char* name = BookmarkServices::Name(options.service);
-    const unsigned refused = options.given & ~AcceptedFields(options.service);
+    const unsigned refused = options.given & ~ServiceSession::AcceptedFields(options.service);
     for (unsigned field = kTitle; field <= kTag; field <<= 1) {
         if ((refused & field) != 0) return std::string(FieldFlag(field)) + " is not used by " + name;
     }
@@ -153,152 +131,44 @@ std::string ParseArgs(const std::vector<std::string>& args, SubmitOptions& optio
     return std::string();
 }
 
-// Whether command-line text (UTF-8) fits the active ANSI code page, the
-// form in which seven of the objects hand text to their clients.
-bool FitsAnsi(const std::string& utf8)
+// Empty when every value fits the form the service's object takes, else why not.
+std::string CheckText(const SubmitOptions& options, const Credentials& account)
 {
-    XString text;
-    text.SetUtf8(utf8.c_str());
-    return text.IsAnsiExact();
-}
-
-// Empty when every value fits the active ANSI code page, else why not.
-std::string CheckAnsi(const SubmitOptions& options)
-{
-    for (const std::string* value : {&options.login, &options.password, &options.url, &options.title,
+    for (const std::string* value : {&account.Login(), &account.Password(), &options.url, &options.title,
                                      &options.extended, &options.tags}) {
-        if (!FitsAnsi(*value)) return "\"" + *value + "\" does not fit the active code page";
+        if (!ServiceSession::Fits(options.service, *value)) return "\"" + *value + "\" does not fit the active code page";
     }
     return std::string();
 }
 
-// The values of a submission as the objects take them: UTF-16.
-struct HostValues {
-    std::u16string login, password, url, title, extended, tags, category, tag;
-};
-
-std::u16string Wide(const std::string& utf8)
+BookmarkValues ToBookmark(const SubmitOptions& o)
 {
-    return BoundaryText::FromUtf8(StringBuffer(utf8.data(), static_cast<int>(utf8.size())));
-}
-
-HostValues ToHost(const SubmitOptions& o)
-{
-    return {Wide(o.login), Wide(o.password), Wide(o.url), Wide(o.title),
-            Wide(o.extended), Wide(o.tags), Wide(o.category), Wide(o.tag)};
-}
-
-// The client's own lines (when it wrote any), then the HTTP facade's log.
-void WriteLog(Logger& own, const StringBuffer& httpLog)
-{
-    StringBuffer text;
-    if (!own.Tree().Root().children.empty()) own.GetText(text);
-    text.AppendBuffer(httpLog);
-    std::fwrite(text.GetString(), 1, static_cast<size_t>(text.GetLength()), stderr);
-}
-
-template <typename Object>
-void WriteObjectLog(Object& object)
-{
-    StringBuffer httpLog;
-    object.Client().GetHttp().GetLog().GetText(httpLog);
-    WriteLog(object.Client().GetLog(), httpLog);
-}
-
-// What a run came to.
-enum class Outcome { Submitted, Refused, LoginFailed, BadEndpoint };
-
-Outcome FromSuccess(long success) { return success == 1 ? Outcome::Submitted : Outcome::Refused; }
-
-// Points the object at --endpoint when one was given; false when it does not parse.
-template <typename Object>
-bool Point(Object& object, const SubmitOptions& options)
-{
-    return !options.hasEndpoint || object.SetEndpoint(options.endpoint.c_str());
-}
-
-Outcome SubmitDelicious(const SubmitOptions& options, const HostValues& v)
-{
-    DeliciousSubmit object;
-    if (!Point(object, options)) return Outcome::BadEndpoint;
-    object.SetLogin(v.login);
-    object.SetPassword(v.password);
-    const Outcome outcome = FromSuccess(object.SubmitExplicit(v.url, v.title, v.extended, v.tags));
-    if (options.log) WriteLog(object.Client().GetLog(), object.Client().GetLastHttpLog());
-    return outcome;
-}
-
-// A service whose object keeps the account and sends it with the bookmark.
-template <typename Object, typename Submit>
-Outcome SubmitWithAccount(const SubmitOptions& options, const HostValues& v, Submit submit)
-{
-    Object object;
-    if (!Point(object, options)) return Outcome::BadEndpoint;
-    object.SetLogin(v.login);
-    object.SetPassword(v.password);
-    const Outcome outcome = FromSuccess(submit(object));
-    if (options.log) WriteObjectLog(object);
-    return outcome;
-}
-
-// A service whose object logs in first; the session lives in its cookies.
-template <typename Object, typename Submit>
-Outcome LogInAndSubmit(const SubmitOptions& options, const HostValues& v, Submit submit)
-{
-    Object object;
-    if (!Point(object, options)) return Outcome::BadEndpoint;
-    Outcome outcome = Outcome::LoginFailed;
-    if (object.Login(v.login, v.password) == 1) outcome = FromSuccess(submit(object));
-    if (options.log) WriteObjectLog(object);
-    return outcome;
-}
-
-Outcome Submit(const SubmitOptions& options, const HostValues& v)
-{
-    const bool titled = (options.given & kTitle) != 0;
-    const bool oneTag = (options.given & kTag) != 0;
-    // The Submit of Shadows, Netvouz, Spurl and Blogmarks.
-    const auto submitFour = [&](auto& o) { return o.Submit(v.url, v.title, v.extended, v.tags); };
-    switch (options.service) {
-    case BookmarkService::Delicious: return SubmitDelicious(options, v);
-    case BookmarkService::Shadows: return SubmitWithAccount<Shadows>(options, v, submitFour);
-    case BookmarkService::Simpy:
-        return SubmitWithAccount<Simpy>(options, v, [&](Simpy& o) { return o.Submit(v.url, v.title, v.tags); });
-    case BookmarkService::Furl:
-        return LogInAndSubmit<FurlSubmit>(options, v, [&](FurlSubmit& o) {
-            return titled ? o.QuickSubmit2(v.title, v.url) : o.QuickSubmit1(v.url);
-        });
-    case BookmarkService::Netvouz: return LogInAndSubmit<Netvouz>(options, v, submitFour);
-    case BookmarkService::Spurl: return LogInAndSubmit<Spurl>(options, v, submitFour);
-    case BookmarkService::Blogmarks: return LogInAndSubmit<Blogmarks>(options, v, submitFour);
-    case BookmarkService::Quorlane:
-        return LogInAndSubmit<QuorlaneSubmit>(options, v, [&](QuorlaneSubmit& o) {
-            return oneTag ? o.Submit1(v.category, v.tag, v.url, v.title, v.extended)
-                          : o.Submit(v.category, v.url, v.title, v.extended, v.tags);
-        });
-    }
-    return Outcome::Refused;
+    BookmarkValues b{o.url, o.title, o.extended, o.tags, o.category, o.tag};
+    b.titled = (o.given & kTitle) != 0;
+    b.oneTag = (o.given & kTag) != 0;
+    return b;
 }
 
 int RunSubmit(const std::vector<std::string>& args)
 {
     SubmitOptions options;
     std::string why = ParseArgs(args, options);
-    // Quorlane takes the text as Unicode; the others in the ANSI code page.
-    if (why.empty() && options.service != BookmarkService::Quorlane) why = CheckAnsi(options);
+    std::string host;
+    if (why.empty()) why = ServiceSession::FindHost(options.service, options.endpoint, host);
+    if (!why.empty()) return UsageError(kSubmit, why);
+    Credentials& account = options.credentials;
+    if (const int status = account.Resolve(kSubmit, host, Credentials::Need::Required); status != kExitOk)
+        return status;
+    why = CheckText(options, account);
     if (!why.empty()) return UsageError(kSubmit, why);
 
     const char* name = BookmarkServices::Name(options.service);
-    switch (Submit(options, ToHost(options))) {
-    case Outcome::Submitted: return kExitOk;
-    case Outcome::BadEndpoint: return UsageError(kSubmit, "--endpoint wants scheme://host[:port], not " + options.endpoint);
-    case Outcome::LoginFailed:
-        std::fprintf(stderr, "plentor submit: %s: the login failed\n", name);
-        return kExitFailure;
-    case Outcome::Refused: break;
-    }
-    std::fprintf(stderr, "plentor submit: %s: the bookmark was not saved\n", name);
-    return kExitFailure;
+    std::unique_ptr<ServiceSession> session = ServiceSession::Open(options.service, options.endpoint);
+    const bool loggedIn = session->LogIn(account.Login(), account.Password());
+    const bool saved = loggedIn && session->Submit(ToBookmark(options));
+    if (options.log) session->WriteLog();
+    if (saved) return kExitOk;
+    return Failure(kSubmit, std::string(name) + (loggedIn ? ": the bookmark was not saved" : ": the login failed"));
 }
 
 } // namespace

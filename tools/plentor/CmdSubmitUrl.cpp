@@ -2,6 +2,9 @@
 // and tags derived from the page itself.
 #include "Command.h"
 
+#include "Credentials.h"
+#include "ServiceSession.h"
+
 #include "services/DeliciousClient.h"
 #include "text/StringBuffer.h"
 #include "text/XString.h"
@@ -17,17 +20,20 @@ int RunSubmitUrl(const std::vector<std::string>& args);
 
 const Command kSubmitUrl = {
     "submit-url",
-    "submit-url URL --login L --password P [--endpoint BASE] [--log]",
+    "submit-url URL " PLENTOR_CREDENTIAL_SYNOPSIS " [--endpoint BASE] [--log]",
     "fetch a page and save it to Delicious with the values derived from it",
     "Fetches URL as page-info does, then saves it to Delicious with the account\n"
-    "L/P, the page's title, its description meta tag and the suggested tags.\n"
+    "L, the page's title, its description meta tag and the suggested tags.\n"
     "When the page cannot be fetched nothing is sent to the service. Prints\n"
     "the derived values as the lines \"title: \", \"extended: \" and \"tags: \".\n"
     "\n"
-    "  --endpoint BASE  send the service's requests to BASE (scheme://host[:port])\n"
-    "                   instead of its own address or PLENTOR_DELICIOUS_URL;\n"
-    "                   the page itself is always fetched from URL\n"
-    "  --log            write the HTTP client's log to standard error\n"
+    PLENTOR_CREDENTIAL_HELP
+    "  The netrc entry is the one of Delicious's host (of --endpoint when given).\n"
+    "\n"
+    "  --endpoint BASE       send the service's requests to BASE (scheme://host[:port])\n"
+    "                        instead of its own address or PLENTOR_DELICIOUS_URL;\n"
+    "                        the page itself is always fetched from URL\n"
+    "  --log                 write the HTTP client's log to standard error\n"
     "\n"
     "Exit status: 0 when the service took the bookmark; 1 when the page could\n"
     "not be fetched or the service refused the bookmark; 2 for bad arguments.\n",
@@ -37,8 +43,9 @@ const Command kSubmitUrl = {
 const Command::Registrar kRegistrar(kSubmitUrl);
 
 struct SubmitUrlOptions {
-    std::string url, login, password, endpoint;
-    bool hasUrl = false, hasLogin = false, hasPassword = false, hasEndpoint = false;
+    Credentials credentials;
+    std::string url, endpoint;
+    bool hasUrl = false, hasEndpoint = false;
     bool log = false;
 };
 
@@ -49,8 +56,6 @@ struct ValueFlag {
 };
 
 constexpr ValueFlag kValueFlags[] = {
-    {"--login", &SubmitUrlOptions::login, &SubmitUrlOptions::hasLogin},
-    {"--password", &SubmitUrlOptions::password, &SubmitUrlOptions::hasPassword},
     {"--endpoint", &SubmitUrlOptions::endpoint, &SubmitUrlOptions::hasEndpoint},
 };
 
@@ -71,6 +76,11 @@ std::string ParseArgs(const std::vector<std::string>& args, SubmitUrlOptions& op
             options.log = true;
             continue;
         }
+        std::string why;
+        if (options.credentials.Take(args, i, why)) {
+            if (!why.empty()) return why;
+            continue;
+        }
         if (const ValueFlag* flag = FindFlag(arg)) {
             if (i + 1 >= args.size()) return arg + " needs a value";
             options.*(flag->value) = args[++i];
@@ -83,7 +93,6 @@ std::string ParseArgs(const std::vector<std::string>& args, SubmitUrlOptions& op
         options.hasUrl = true;
     }
     if (!options.hasUrl) return "URL is missing";
-    if (!options.hasLogin || !options.hasPassword) return "--login and --password are required";
     return std::string();
 }
 
@@ -116,16 +125,21 @@ void WriteLog(DeliciousClient& client)
 int RunSubmitUrl(const std::vector<std::string>& args)
 {
     SubmitUrlOptions options;
-    const std::string why = ParseArgs(args, options);
+    std::string why = ParseArgs(args, options);
+    std::string host;
+    if (why.empty()) why = ServiceSession::FindHost(BookmarkService::Delicious, options.endpoint, host);
     if (!why.empty()) return UsageError(kSubmitUrl, why);
+    Credentials& account = options.credentials;
+    if (const int status = account.Resolve(kSubmitUrl, host, Credentials::Need::Required); status != kExitOk)
+        return status;
     StringBuffer url;
     DeliciousClient client;
-    for (const auto& [from, to] : {std::pair{&options.url, &url}, std::pair{&options.login, &client.Login()},
-                                   std::pair{&options.password, &client.Password()}}) {
+    using Conversion = std::pair<const std::string*, StringBuffer*>;
+    for (const auto& [from, to] : {Conversion{&options.url, &url}, Conversion{&account.Login(), &client.Login()},
+                                   Conversion{&account.Password(), &client.Password()}}) {
         if (!ToAnsi(*from, *to)) return UsageError(kSubmitUrl, "\"" + *from + "\" does not fit the active code page");
     }
-    if (options.hasEndpoint && !client.SetEndpoint(options.endpoint.c_str()))
-        return UsageError(kSubmitUrl, "--endpoint wants scheme://host[:port], not " + options.endpoint);
+    if (options.hasEndpoint) client.SetEndpoint(options.endpoint.c_str());
 
     StringBuffer title, extended, tags;
     const bool ok = client.SubmitUrl(url.GetString(), title, extended, tags);

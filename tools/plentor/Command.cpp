@@ -40,4 +40,10 @@ int UsageError(const Command& command, const std::string& why)
     return kExitUsage;
 }
 
+int Failure(const Command& command, const std::string& why)
+{
+    std::fprintf(stderr, "plentor %s: %s\n", command.name, why.c_str());
+    return kExitFailure;
+}
+
 } // namespace plentor::cli

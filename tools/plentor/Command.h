@@ -30,4 +30,7 @@ struct Command {
 // Prints "usage: plentor SYNOPSIS" to stderr and returns kExitUsage.
 int UsageError(const Command& command, const std::string& why);
 
+// Prints "plentor NAME: WHY" to stderr and returns kExitFailure.
+int Failure(const Command& command, const std::string& why);
+
 } // namespace plentor::cli

@@ -242,6 +242,24 @@ bool WriteFileAt(const char* path, uint64_t offset, const void* bytes, size_t n,
     return WriteAllAndClose(fd, bytes, n, err);
 }
 
+bool AppendToFile(const char* path, const void* bytes, size_t n, FileError& err)
+{
+    int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return Fail(err);
+    return WriteAllAndClose(fd, bytes, n, err);
+}
+
+bool AccessByOthers(const char* path, OthersAccess& out, FileError& err)
+{
+    struct stat st {};
+    if (stat(path, &st) != 0)
+        return Fail(err);
+    out.read = (st.st_mode & (S_IRGRP | S_IROTH)) != 0;
+    out.write = (st.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+    return true;
+}
+
 char PathSeparator() { return '/'; }
 
 } // namespace plentor::platform

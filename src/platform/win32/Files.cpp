@@ -215,6 +215,24 @@ bool WriteFileAt(const char* path, uint64_t offset, const void* bytes, size_t n,
     return WriteAllAndClose(h, bytes, n, err);
 }
 
+bool AppendToFile(const char* path, const void* bytes, size_t n, FileError& err)
+{
+    // FILE_APPEND_DATA without FILE_WRITE_DATA: every write goes to the end.
+    HANDLE h = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return Fail(err);
+    return WriteAllAndClose(h, bytes, n, err);
+}
+
+bool AccessByOthers(const char* path, OthersAccess& out, FileError& err)
+{
+    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
+        return Fail(err);
+    out = OthersAccess{};
+    return true;
+}
+
 char PathSeparator() { return '\\'; }
 
 } // namespace plentor::platform
