@@ -142,6 +142,15 @@ bool LoadParsed(const CodePageData& page, char flag, ParsedTable& table, LogBase
     return true;
 }
 
+bool ReadsAsciiAsItself(const UnicodeLookup& toUnicode)
+{
+    for (uint8_t b = 0; b < 0x80; ++b) {
+        if (!toUnicode.IsMapped(b) || toUnicode.Unit(b) != b)
+            return false;
+    }
+    return true;
+}
+
 std::unique_ptr<CodePageTables::SingleByteTable> BuildSingleByte(const CodePageData& page, LogBase& log)
 {
     ParsedTable parsed;
@@ -160,6 +169,8 @@ std::unique_ptr<CodePageTables::SingleByteTable> BuildSingleByte(const CodePageD
         }
         table->fromUnicode.AddReverse(e.unit, e.code, HashConvert::Reverse::kReplace);
     }
+    table->fromUnicode.NoteAsciiIdentity();
+    table->keepsAscii = table->fromUnicode.KeepsAscii() && ReadsAsciiAsItself(table->toUnicode);
     return table;
 }
 
@@ -177,6 +188,7 @@ std::unique_ptr<HashConvert> BuildDoubleByte(const CodePageData& page, LogBase& 
             return nullptr;
         }
     }
+    table->NoteAsciiIdentity();
     return table;
 }
 

@@ -18,6 +18,7 @@ public:
     struct SingleByteTable {
         UnicodeLookup toUnicode;
         HashConvert fromUnicode;   // single-byte codes only
+        bool keepsAscii = false;   // bytes and units below 0x80 convert as themselves both ways
     };
 
     // The table of a single-byte code page; null (with a log line) when the

@@ -211,8 +211,6 @@ bool EncodingConvert::ConvertCore(int from, int to, const uint8_t* p, size_t n, 
     TextCodec source, target;
     if (!MakeCodec(from, source, log) || !MakeCodec(to, target, log))
         return false;
-    TablePages::LowCodes lowCodes;
-    TablePages::UseLowCodes(target, n, lowCodes);
     return Transcode(source, target, p, n, out);
 }
 

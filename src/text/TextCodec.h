@@ -38,7 +38,7 @@ struct TextCodec {
     unsigned maxBytesPerUnit = 0;
     const UnicodeLookup* byteUnits = nullptr;   // single-byte pages: byte -> unit
     const HashConvert* table = nullptr;         // single-byte pages: unit -> byte; double-byte pages: both ways
-    const uint16_t* lowCodes = nullptr;         // table codes of units below 0x100, when worth making
+    bool keepsAscii = false;                    // bytes and units below 0x80 convert as themselves both ways
 };
 
 } // namespace plentor

@@ -1,5 +1,6 @@
 #include "text/UnicodeForms.h"
 
+#include "text/AsciiRun.h"
 #include "text/Base64Digits.h"
 #include "text/ByteWriter.h"
 #include "text/DataBuffer.h"
@@ -8,6 +9,7 @@
 #include "text/TextCodec.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace plentor {
@@ -21,14 +23,20 @@ using EncodeResult = TextCodec::EncodeResult;
 
 enum class ByteOrder { kLittle, kBig };
 
+// The byte order in which a unit's bytes can be copied as they are.
+constexpr ByteOrder kMachineOrder = std::endian::native == std::endian::little ? ByteOrder::kLittle : ByteOrder::kBig;
+
 template <ByteOrder order>
 DecodeResult DecodeUtf16(const TextCodec&, const uint8_t* p, size_t n, char16_t* dst, size_t room)
 {
     DecodeResult r;
     size_t units = std::min(n / 2, room);
-    for (size_t i = 0; i < units; ++i, p += 2) {
-        unsigned first = p[0], second = p[1];
-        dst[i] = static_cast<char16_t>(order == ByteOrder::kLittle ? first | second << 8 : first << 8 | second);
+    if constexpr (order == kMachineOrder) {
+        std::memcpy(dst, p, units * 2);
+        p += units * 2;
+    } else {
+        for (size_t i = 0; i < units; ++i, p += 2)
+            dst[i] = static_cast<char16_t>(p[0] << 8 | p[1]);
     }
     r.consumed = units * 2;
     r.written = units;
@@ -42,11 +50,13 @@ DecodeResult DecodeUtf16(const TextCodec&, const uint8_t* p, size_t n, char16_t*
 template <ByteOrder order>
 EncodeResult EncodeUtf16(const TextCodec&, const char16_t* units, size_t count, uint8_t* dst)
 {
-    for (size_t i = 0; i < count; ++i) {
-        auto low = static_cast<uint8_t>(units[i] & 0xFF);
-        auto high = static_cast<uint8_t>(units[i] >> 8);
-        *dst++ = order == ByteOrder::kLittle ? low : high;
-        *dst++ = order == ByteOrder::kLittle ? high : low;
+    if constexpr (order == kMachineOrder) {
+        std::memcpy(dst, units, count * 2);
+    } else {
+        for (size_t i = 0; i < count; ++i) {
+            dst[2 * i] = static_cast<uint8_t>(units[i] >> 8);
+            dst[2 * i + 1] = static_cast<uint8_t>(units[i] & 0xFF);
+        }
     }
     return {count, count * 2, false};
 }
@@ -96,15 +106,12 @@ inline unsigned ReadUtf8Unit(const uint8_t* p, size_t n, char16_t& unit)
     return 0;
 }
 
-// Bytes of input looked at together when skimming 7-bit text.
-constexpr size_t kAsciiBlock = 8;
-
-// True when the block of kAsciiBlock bytes at p is all 7-bit.
-bool IsAsciiBlock(const uint8_t* p)
+// True for a three-byte sequence with a lead from 0xE1 to 0xEF (0xE0 needs
+// the overlong check), tested at once: Japanese and Chinese text is made of them.
+inline bool IsCommonThreeByte(const uint8_t* p)
 {
-    uint64_t block;
-    std::memcpy(&block, p, sizeof block);
-    return (block & 0x8080808080808080u) == 0;
+    uint32_t bytes = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
+    return (bytes & 0xC0C0F0u) == 0x8080E0u && p[0] != 0xE0;
 }
 
 DecodeResult DecodeUtf8(const TextCodec&, const uint8_t* p, size_t n, char16_t* dst, size_t room)
@@ -117,20 +124,15 @@ DecodeResult DecodeUtf8(const TextCodec&, const uint8_t* p, size_t n, char16_t* 
         unsigned lead = *s;
         size_t left = static_cast<size_t>(end - s);
         if (lead < 0x80) {
-            // 7-bit text: whole blocks while they last, then byte by byte.
-            while (left >= kAsciiBlock && static_cast<size_t>(dstEnd - d) >= kAsciiBlock && IsAsciiBlock(s)) {
-                for (size_t i = 0; i < kAsciiBlock; ++i)
-                    d[i] = s[i];
-                s += kAsciiBlock;
-                d += kAsciiBlock;
-                left -= kAsciiBlock;
-            }
-            while (s < end && d < dstEnd && *s < 0x80)
-                *d++ = *s++;
-        } else if (lead >= 0xE1 && lead <= 0xEF && left >= 3 && IsContinuation(s[1]) && IsContinuation(s[2])) {
-            // The common three-byte case (lead 0xE0 needs the overlong check).
+            size_t run = AsciiRun::Widen(s, std::min(left, static_cast<size_t>(dstEnd - d)), d);
+            s += run;
+            d += run;
+        } else if (left >= 3 && IsCommonThreeByte(s)) {
             *d++ = static_cast<char16_t>((lead & 0x0Fu) << 12 | (s[1] & 0x3Fu) << 6 | (s[2] & 0x3Fu));
             s += 3;
+        } else if (lead >= 0xC2 && lead < 0xE0 && left >= 2 && IsContinuation(s[1])) {
+            *d++ = static_cast<char16_t>((lead & 0x1Fu) << 6 | (s[1] & 0x3Fu));
+            s += 2;
         } else {
             unsigned length = ReadUtf8Unit(s, left, *d);
             if (length == 0)
@@ -158,18 +160,24 @@ DecodeResult DecodeUtf8(const TextCodec&, const uint8_t* p, size_t n, char16_t* 
 EncodeResult EncodeUtf8(const TextCodec&, const char16_t* units, size_t count, uint8_t* dst)
 {
     uint8_t* start = dst;
-    for (size_t i = 0; i < count; ++i) {
+    size_t i = 0;
+    while (i < count) {
         unsigned u = units[i];
         if (u < 0x80) {
-            *dst++ = static_cast<uint8_t>(u);
-        } else if (u < 0x800) {
-            *dst++ = static_cast<uint8_t>(0xC0 | u >> 6);
-            *dst++ = static_cast<uint8_t>(0x80 | (u & 0x3F));
-        } else {
-            *dst++ = static_cast<uint8_t>(0xE0 | u >> 12);
-            *dst++ = static_cast<uint8_t>(0x80 | (u >> 6 & 0x3F));
-            *dst++ = static_cast<uint8_t>(0x80 | (u & 0x3F));
+            size_t run = AsciiRun::Narrow(units + i, count - i, dst);
+            i += run;
+            dst += run;
+            continue;
         }
+        // Two or three bytes, chosen without a branch (Latin text mixes
+        // both): all three are stored, each unit having room for three, and
+        // a two-byte form's third is overwritten by what follows.
+        bool three = u >= 0x800;
+        dst[0] = static_cast<uint8_t>(three ? 0xE0 | u >> 12 : 0xC0 | u >> 6);
+        dst[1] = static_cast<uint8_t>(0x80 | ((three ? u >> 6 : u) & 0x3F));
+        dst[2] = static_cast<uint8_t>(0x80 | (u & 0x3F));
+        dst += three ? 3 : 2;
+        ++i;
     }
     return {count, static_cast<size_t>(dst - start), false};
 }
@@ -425,6 +433,7 @@ bool UnicodeForms::MakeCodec(int codePage, TextCodec& codec)
         return true;
     case EncodingConvert::kUtf8:
         codec = {codePage, DecodeUtf8, EncodeUtf8, 3, nullptr, nullptr};
+        codec.keepsAscii = true;
         return true;
     default:
         return false;
