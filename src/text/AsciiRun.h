@@ -23,6 +23,12 @@ public:
     static size_t Length(const uint8_t* p, size_t n);
     static size_t LengthByWords(const uint8_t* p, size_t n);
 
+    // Copies the run of bytes below 0x80 that starts p[0..n) to dst and
+    // returns its length. dst has room for n bytes; those after the run may
+    // be overwritten.
+    static size_t Copy(const uint8_t* p, size_t n, uint8_t* dst);
+    static size_t CopyByWords(const uint8_t* p, size_t n, uint8_t* dst);
+
     // Writes the run of bytes below 0x80 that starts p[0..n) to dst as code
     // units and returns its length. dst has room for n units; those after the
     // run may be overwritten.
@@ -67,6 +73,21 @@ inline size_t AsciiRun::LengthByWords(const uint8_t* p, size_t n)
     }
     while (i < n && p[i] < 0x80)
         ++i;
+    return i;
+}
+
+inline size_t AsciiRun::CopyByWords(const uint8_t* p, size_t n, uint8_t* dst)
+{
+    size_t i = 0;
+    for (; i + kWordBytes <= n; i += kWordBytes) {
+        uint64_t word = Load(p + i);
+        std::memcpy(dst + i, &word, kWordBytes);
+        uint64_t high = word & kByteHighBits;
+        if (high != 0)
+            return i + FirstMarkedLane(high, 8);
+    }
+    for (; i < n && p[i] < 0x80; ++i)
+        dst[i] = p[i];
     return i;
 }
 
@@ -119,6 +140,19 @@ inline size_t AsciiRun::Length(const uint8_t* p, size_t n)
     return i + LengthByWords(p + i, n - i);
 }
 
+inline size_t AsciiRun::Copy(const uint8_t* p, size_t n, uint8_t* dst)
+{
+    size_t i = 0;
+    for (; i + sizeof(__m128i) <= n; i += sizeof(__m128i)) {
+        __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), block);
+        auto high = static_cast<unsigned>(_mm_movemask_epi8(block));
+        if (high != 0)
+            return i + static_cast<size_t>(std::countr_zero(high));
+    }
+    return i + CopyByWords(p + i, n - i, dst + i);
+}
+
 inline size_t AsciiRun::Widen(const uint8_t* p, size_t n, char16_t* dst)
 {
     const __m128i zero = _mm_setzero_si128();
@@ -155,6 +189,8 @@ inline size_t AsciiRun::Narrow(const char16_t* units, size_t n, uint8_t* dst)
 #else
 
 inline size_t AsciiRun::Length(const uint8_t* p, size_t n) { return LengthByWords(p, n); }
+
+inline size_t AsciiRun::Copy(const uint8_t* p, size_t n, uint8_t* dst) { return CopyByWords(p, n, dst); }
 
 inline size_t AsciiRun::Widen(const uint8_t* p, size_t n, char16_t* dst) { return WidenByWords(p, n, dst); }
 

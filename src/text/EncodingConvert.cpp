@@ -61,6 +61,24 @@ void EnsureRoom(DataBuffer& out, size_t n)
     out.Reserve(static_cast<unsigned>(std::min<size_t>(grow, UINT32_MAX)));
 }
 
+// Once the first slice is converted, room for the rest of the output at the
+// rate that slice showed, plus an eighth: a long conversion then grows its
+// output once instead of step by step (EnsureRoom still covers text that
+// turns out longer). Only an estimate, so a refused allocation is ignored.
+void ReserveAtRate(DataBuffer& out, size_t written, size_t consumed, size_t left)
+{
+    if (consumed == 0 || left == 0)
+        return;
+    uint64_t estimate = uint64_t{written} * left / consumed;
+    estimate += estimate / 8;
+    if (estimate == 0 || uint64_t{out.Size()} + estimate > UINT32_MAX)
+        return;
+    try {
+        out.Reserve(static_cast<unsigned>(estimate));
+    } catch (const std::bad_alloc&) {
+    }
+}
+
 // The text "&#x", the code in upper-case hex and ";".
 size_t FormatHexEntity(uint32_t code, char16_t* text)
 {
@@ -217,10 +235,13 @@ bool EncodingConvert::ConvertCore(int from, int to, const uint8_t* p, size_t n, 
 bool EncodingConvert::Transcode(const TextCodec& from, const TextCodec& to, const uint8_t* p, size_t n,
                                 DataBuffer& out)
 {
+    if (from.decodeToUtf8 != nullptr && to.codePage == kUtf8)
+        return TranscodeToUtf8(from, to, p, n, out);
     char16_t units[kChunkUnits];
     size_t carried = 0;   // a high surrogate kept back to meet its low half in the next slice
     bool ok = true;
     size_t pos = 0;
+    const size_t start = out.Size();
     while (pos < n) {
         TextCodec::DecodeResult r = from.decode(from, p + pos, n - pos, units + carried, kChunkUnits - carried);
         size_t count = carried + r.written;
@@ -233,15 +254,46 @@ bool EncodingConvert::Transcode(const TextCodec& from, const TextCodec& to, cons
         ok &= EncodeUnits(to, units, count, out, OnError::kApplyAction);
         if (carried > 0)
             units[0] = units[count];
-        if (r.badBytes > 0) {
-            ok = false;
-            Offending bad{r.badCode, r.badIsCharacter, p + pos, r.badBytes};
-            EmitError(to, bad, out);
-            pos += r.badBytes;
-        }
+        ok &= FinishSlice(to, r, p, pos, n, start, out);
     }
     if (carried > 0)
         ok &= EncodeUnits(to, units, carried, out, OnError::kApplyAction);
+    return ok;
+}
+
+// After a slice was converted up to pos: the action for the sequence that
+// stopped it, if any (pos moves past it), and the output estimate once the
+// first full slice is done. False when there was such a sequence.
+bool EncodingConvert::FinishSlice(const TextCodec& to, const TextCodec::DecodeResult& r, const uint8_t* p,
+                                  size_t& pos, size_t n, size_t start, DataBuffer& out)
+{
+    size_t before = pos - r.consumed;
+    if (r.badBytes > 0) {
+        Offending bad{r.badCode, r.badIsCharacter, p + pos, r.badBytes};
+        EmitError(to, bad, out);
+        pos += r.badBytes;
+    }
+    if (before < kChunkUnits && pos >= kChunkUnits)
+        ReserveAtRate(out, out.Size() - start, pos, n - pos);
+    return r.badBytes == 0;
+}
+
+// Transcode for a source that decodes straight into UTF-8, in slices of
+// kChunkUnits bytes.
+bool EncodingConvert::TranscodeToUtf8(const TextCodec& from, const TextCodec& to, const uint8_t* p, size_t n,
+                                      DataBuffer& out)
+{
+    bool ok = true;
+    size_t pos = 0;
+    const size_t start = out.Size();
+    while (pos < n) {
+        size_t slice = std::min(n - pos, kChunkUnits);
+        EnsureRoom(out, slice * TextCodec::kUtf8BytesPerByte + 1);
+        TextCodec::DecodeResult r = from.decodeToUtf8(from, p + pos, slice, out.Data() + out.Size());
+        out.SetSize(out.Size() + static_cast<unsigned>(r.written));
+        pos += r.consumed;
+        ok &= FinishSlice(to, r, p, pos, n, start, out);
+    }
     return ok;
 }
 

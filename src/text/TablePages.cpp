@@ -7,6 +7,7 @@
 #include "text/UnicodeLookup.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace plentor {
 
@@ -59,6 +60,43 @@ EncodeResult EncodeSingleByte(const TextCodec& codec, const char16_t* units, siz
         dst[i++] = static_cast<uint8_t>(code);
     }
     return {i, i, i < count};
+}
+
+// Bytes a single-byte page's decoder to UTF-8 gives the table after a 7-bit
+// run, whatever they are: in Latin text the runs are a word or two long, and
+// a fixed stretch of lookups keeps the loop free of data-dependent branches.
+constexpr size_t kTableStretch = 16;
+
+DecodeResult DecodeSingleByteToUtf8(const TextCodec& codec, const uint8_t* p, size_t n, uint8_t* dst)
+{
+    const TextCodec::Utf8Form* forms = codec.utf8Forms;
+    const bool keepsAscii = codec.keepsAscii;
+    uint8_t* d = dst;
+    size_t i = 0;
+    DecodeResult r;
+    while (i < n) {
+        if (keepsAscii) {
+            size_t run = AsciiRun::Copy(p + i, n - i, d);
+            i += run;
+            d += run;
+        }
+        size_t stretchEnd = std::min(n, i + kTableStretch);
+        for (; i < stretchEnd; ++i) {
+            const TextCodec::Utf8Form& form = forms[p[i]];
+            if (form.length == 0) {
+                r.badBytes = 1;
+                r.badCode = p[i];
+                break;
+            }
+            std::memcpy(d, &form, sizeof form);
+            d += form.length;
+        }
+        if (r.badBytes > 0)
+            break;
+    }
+    r.consumed = i;
+    r.written = static_cast<size_t>(d - dst);
+    return r;
 }
 
 // Bytes an unreadable pair at p covers: a trail byte in the 7-bit range is
@@ -156,6 +194,8 @@ bool TablePages::MakeCodec(int codePage, TextCodec& codec, LogBase& log)
             return false;
         codec = {codePage, DecodeSingleByte, EncodeSingleByte, 1, &table->toUnicode, &table->fromUnicode};
         codec.keepsAscii = table->keepsAscii;
+        codec.decodeToUtf8 = DecodeSingleByteToUtf8;
+        codec.utf8Forms = table->utf8.data();
         return true;
     }
     const HashConvert* table = CodePageTables::DoubleByte(codePage, log);

@@ -9,7 +9,9 @@ class HashConvert;
 class UnicodeLookup;
 
 // How the core conversion reads and writes one code page: a decoder into
-// UTF-16 units and an encoder back, with the tables they work from.
+// UTF-16 units and an encoder back, with the tables they work from. A
+// single-byte page also decodes straight into UTF-8, the commonest target,
+// skipping the UTF-16 step.
 struct TextCodec {
     // What a decoder did: it stops when dst is full, at the end of the input, or
     // before the first sequence it cannot read (reported in badBytes / badCode).
@@ -29,8 +31,19 @@ struct TextCodec {
         bool failed = false;       // units[consumed] cannot be written
     };
 
+    // One character in UTF-8, copied four bytes at a time (the fourth is
+    // overwritten by what follows).
+    struct Utf8Form {
+        uint8_t bytes[3];
+        uint8_t length;   // 0: no character
+    };
+
     using Decoder = DecodeResult (*)(const TextCodec&, const uint8_t* p, size_t n, char16_t* dst, size_t room);
     using Encoder = EncodeResult (*)(const TextCodec&, const char16_t* units, size_t count, uint8_t* dst);
+    // As a Decoder, writing UTF-8 bytes (written counts them); dst has room
+    // for kUtf8BytesPerByte per input byte and one more.
+    using Utf8Decoder = DecodeResult (*)(const TextCodec&, const uint8_t* p, size_t n, uint8_t* dst);
+    static constexpr unsigned kUtf8BytesPerByte = 3;
 
     int codePage = 0;
     Decoder decode = nullptr;
@@ -39,6 +52,8 @@ struct TextCodec {
     const UnicodeLookup* byteUnits = nullptr;   // single-byte pages: byte -> unit
     const HashConvert* table = nullptr;         // single-byte pages: unit -> byte; double-byte pages: both ways
     bool keepsAscii = false;                    // bytes and units below 0x80 convert as themselves both ways
+    Utf8Decoder decodeToUtf8 = nullptr;         // single-byte pages
+    const Utf8Form* utf8Forms = nullptr;        // single-byte pages: byte -> its character in UTF-8
 };
 
 } // namespace plentor

@@ -35,6 +35,7 @@ size_t ReferenceLength(const char16_t* units, size_t n)
 struct ByteForm {
     const char* name;
     size_t (*length)(const uint8_t*, size_t);
+    size_t (*copy)(const uint8_t*, size_t, uint8_t*);
     size_t (*widen)(const uint8_t*, size_t, char16_t*);
 };
 
@@ -44,8 +45,8 @@ struct UnitForm {
 };
 
 const ByteForm kByteForms[] = {
-    {"Fastest", AsciiRun::Length, AsciiRun::Widen},
-    {"ByWords", AsciiRun::LengthByWords, AsciiRun::WidenByWords},
+    {"Fastest", AsciiRun::Length, AsciiRun::Copy, AsciiRun::Widen},
+    {"ByWords", AsciiRun::LengthByWords, AsciiRun::CopyByWords, AsciiRun::WidenByWords},
 };
 
 const UnitForm kUnitForms[] = {
@@ -55,7 +56,7 @@ const UnitForm kUnitForms[] = {
 
 // Every length up to kMaxLength, at every shift, with the run ended at every
 // position by each kind of byte that ends one (or not ended at all): the
-// run's length, its units, and nothing written past n.
+// run's length, its bytes or units, and nothing written past n.
 TEST(AsciiRunTest, BytesRunsMatchTheReference)
 {
     const uint8_t kEnders[] = {0x80, 0xC3, 0xFF};
@@ -75,6 +76,12 @@ TEST(AsciiRunTest, BytesRunsMatchTheReference)
                                                         << ", ender " << int(ender));
                         size_t expected = ReferenceLength(p, n);
                         ASSERT_EQ(form.length(p, n), expected);
+
+                        std::vector<uint8_t> copy(n + 1, 0xEE);
+                        ASSERT_EQ(form.copy(p, n, copy.data()), expected);
+                        for (size_t i = 0; i < expected; ++i)
+                            ASSERT_EQ(copy[i], p[i]) << i;
+                        ASSERT_EQ(copy[n], 0xEE);
 
                         std::vector<char16_t> units(n + 1, kUnwritten);
                         ASSERT_EQ(form.widen(p, n, units.data()), expected);
