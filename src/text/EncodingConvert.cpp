@@ -237,6 +237,15 @@ bool EncodingConvert::Transcode(const TextCodec& from, const TextCodec& to, cons
 {
     if (from.decodeToUtf8 != nullptr && to.codePage == kUtf8)
         return TranscodeToUtf8(from, to, p, n, out);
+    if (from.codePage == kUtf8 && to.encodeFromUtf8 != nullptr)
+        return TranscodeFromUtf8(from, to, p, n, out);
+    return TranscodeByUnits(from, to, p, n, out);
+}
+
+// Source -> UTF-16 slice -> target, for any pair of codecs.
+bool EncodingConvert::TranscodeByUnits(const TextCodec& from, const TextCodec& to, const uint8_t* p, size_t n,
+                                       DataBuffer& out)
+{
     char16_t units[kChunkUnits];
     size_t carried = 0;   // a high surrogate kept back to meet its low half in the next slice
     bool ok = true;
@@ -293,6 +302,37 @@ bool EncodingConvert::TranscodeToUtf8(const TextCodec& from, const TextCodec& to
         out.SetSize(out.Size() + static_cast<unsigned>(r.written));
         pos += r.consumed;
         ok &= FinishSlice(to, r, p, pos, n, start, out);
+    }
+    return ok;
+}
+
+// Transcode for UTF-8 text to a target that reads it directly, in slices of
+// kChunkUnits bytes. Where the target stops (a character it lacks, a
+// sequence it does not read), the text up to the next 7-bit byte is converted
+// by units: error actions then see what they would have seen, and no surrogate
+// pair is split.
+bool EncodingConvert::TranscodeFromUtf8(const TextCodec& from, const TextCodec& to, const uint8_t* p, size_t n,
+                                        DataBuffer& out)
+{
+    bool ok = true;
+    size_t pos = 0;
+    const size_t start = out.Size();
+    while (pos < n) {
+        size_t slice = std::min(n - pos, kChunkUnits);
+        EnsureRoom(out, slice);
+        TextCodec::EncodeResult r = to.encodeFromUtf8(to, p + pos, slice, out.Data() + out.Size());
+        out.SetSize(out.Size() + static_cast<unsigned>(r.written));
+        size_t before = pos;
+        pos += r.consumed;
+        if (r.failed) {
+            size_t end = pos + 1;
+            while (end < n && p[end] >= 0x80)
+                ++end;
+            ok &= TranscodeByUnits(from, to, p + pos, end - pos, out);
+            pos = end;
+        }
+        if (before < kChunkUnits && pos >= kChunkUnits)
+            ReserveAtRate(out, out.Size() - start, pos, n - pos);
     }
     return ok;
 }

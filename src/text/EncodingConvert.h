@@ -84,6 +84,8 @@ private:
     bool ConvertToTarget(int from, int to, const uint8_t* p, size_t n, DataBuffer& out, LogBase& log);
     bool ConvertCore(int from, int to, const uint8_t* p, size_t n, DataBuffer& out, LogBase& log);
     bool Transcode(const TextCodec& from, const TextCodec& to, const uint8_t* p, size_t n, DataBuffer& out);
+    bool TranscodeByUnits(const TextCodec& from, const TextCodec& to, const uint8_t* p, size_t n, DataBuffer& out);
+    bool TranscodeFromUtf8(const TextCodec& from, const TextCodec& to, const uint8_t* p, size_t n, DataBuffer& out);
     bool TranscodeToUtf8(const TextCodec& from, const TextCodec& to, const uint8_t* p, size_t n, DataBuffer& out);
     bool FinishSlice(const TextCodec& to, const TextCodec::DecodeResult& r, const uint8_t* p, size_t& pos, size_t n,
                      size_t start, DataBuffer& out);

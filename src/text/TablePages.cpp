@@ -5,6 +5,7 @@
 #include "text/HashConvert.h"
 #include "text/TextCodec.h"
 #include "text/UnicodeLookup.h"
+#include "text/Utf8Reader.h"
 
 #include <algorithm>
 #include <cstring>
@@ -172,6 +173,50 @@ EncodeResult EncodeDoubleByte(const TextCodec& codec, const char16_t* units, siz
     return {i, static_cast<size_t>(dst - start), i < count};
 }
 
+// Takes UTF-8 text read by Utf8Reader straight into a table page's codes.
+class CodeSink {
+public:
+    CodeSink(const uint16_t* codes, uint8_t* dst) : codes_(codes), next_(dst) {}
+
+    // The caller gives room for a byte per input byte, which no character
+    // exceeds.
+    bool HasRoom() const { return true; }
+
+    size_t PutAscii(const uint8_t* p, size_t n)
+    {
+        size_t run = AsciiRun::Copy(p, n, next_);
+        next_ += run;
+        return run;
+    }
+
+    bool Put(char16_t unit)
+    {
+        uint16_t code = codes_[unit];
+        if (code == HashConvert::kNoCode)
+            return false;
+        if (code > 0xFF)
+            *next_++ = static_cast<uint8_t>(code >> 8);
+        *next_++ = static_cast<uint8_t>(code);
+        return true;
+    }
+
+    uint8_t* Next() const { return next_; }
+
+private:
+    const uint16_t* codes_;
+    uint8_t* next_;
+};
+
+EncodeResult EncodeFromUtf8(const TextCodec& codec, const uint8_t* p, size_t n, uint8_t* dst)
+{
+    const uint16_t* codes = codec.table->CodesByUnit();
+    if (codes == nullptr)
+        return {0, 0, n > 0};
+    CodeSink sink(codes, dst);
+    size_t consumed = Utf8Reader::ReadCommon(p, n, sink);
+    return {consumed, static_cast<size_t>(sink.Next() - dst), consumed < n};
+}
+
 } // namespace
 
 bool TablePages::IsTablePage(int codePage)
@@ -196,6 +241,7 @@ bool TablePages::MakeCodec(int codePage, TextCodec& codec, LogBase& log)
         codec.keepsAscii = table->keepsAscii;
         codec.decodeToUtf8 = DecodeSingleByteToUtf8;
         codec.utf8Forms = table->utf8.data();
+        codec.encodeFromUtf8 = codec.keepsAscii ? EncodeFromUtf8 : nullptr;
         return true;
     }
     const HashConvert* table = CodePageTables::DoubleByte(codePage, log);
@@ -203,6 +249,7 @@ bool TablePages::MakeCodec(int codePage, TextCodec& codec, LogBase& log)
         return false;
     codec = {codePage, DecodeDoubleByte, EncodeDoubleByte, 2, nullptr, table};
     codec.keepsAscii = table->KeepsAscii();
+    codec.encodeFromUtf8 = codec.keepsAscii ? EncodeFromUtf8 : nullptr;
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include "text/EncodingConvert.h"
 #include "text/Surrogates.h"
 #include "text/TextCodec.h"
+#include "text/Utf8Reader.h"
 
 #include <algorithm>
 #include <bit>
@@ -63,7 +64,7 @@ EncodeResult EncodeUtf16(const TextCodec&, const char16_t* units, size_t count, 
 
 // ---- UTF-8 ----------------------------------------------------------------
 
-bool IsContinuation(uint8_t b) { return (b & 0xC0) == 0x80; }
+bool IsContinuation(uint8_t b) { return Utf8Reader::IsContinuation(b); }
 
 // Length of a well-formed four-byte sequence at p (0 when there is none),
 // with its code point. Such characters lie outside the code units this
@@ -106,51 +107,58 @@ inline unsigned ReadUtf8Unit(const uint8_t* p, size_t n, char16_t& unit)
     return 0;
 }
 
-// True for a three-byte sequence with a lead from 0xE1 to 0xEF (0xE0 needs
-// the overlong check), tested at once: Japanese and Chinese text is made of them.
-inline bool IsCommonThreeByte(const uint8_t* p)
-{
-    uint32_t bytes = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
-    return (bytes & 0xC0C0F0u) == 0x8080E0u && p[0] != 0xE0;
-}
+// Takes decoded text into UTF-16 code units.
+class UnitSink {
+public:
+    UnitSink(char16_t* dst, size_t room) : next_(dst), end_(dst + room) {}
+
+    bool HasRoom() const { return next_ < end_; }
+
+    size_t PutAscii(const uint8_t* p, size_t n)
+    {
+        size_t run = AsciiRun::Widen(p, std::min(n, static_cast<size_t>(end_ - next_)), next_);
+        next_ += run;
+        return run;
+    }
+
+    bool Put(char16_t unit)
+    {
+        *next_++ = unit;
+        return true;
+    }
+
+    char16_t* Next() const { return next_; }
+    void Advance() { ++next_; }
+
+private:
+    char16_t* next_;
+    char16_t* end_;
+};
 
 DecodeResult DecodeUtf8(const TextCodec&, const uint8_t* p, size_t n, char16_t* dst, size_t room)
 {
-    const uint8_t* s = p;
-    const uint8_t* end = p + n;
-    char16_t* d = dst;
-    char16_t* dstEnd = dst + room;
-    while (s < end && d < dstEnd) {
-        unsigned lead = *s;
-        size_t left = static_cast<size_t>(end - s);
-        if (lead < 0x80) {
-            size_t run = AsciiRun::Widen(s, std::min(left, static_cast<size_t>(dstEnd - d)), d);
-            s += run;
-            d += run;
-        } else if (left >= 3 && IsCommonThreeByte(s)) {
-            *d++ = static_cast<char16_t>((lead & 0x0Fu) << 12 | (s[1] & 0x3Fu) << 6 | (s[2] & 0x3Fu));
-            s += 3;
-        } else if (lead >= 0xC2 && lead < 0xE0 && left >= 2 && IsContinuation(s[1])) {
-            *d++ = static_cast<char16_t>((lead & 0x1Fu) << 6 | (s[1] & 0x3Fu));
-            s += 2;
-        } else {
-            unsigned length = ReadUtf8Unit(s, left, *d);
-            if (length == 0)
-                break;
-            s += length;
-            ++d;
-        }
+    UnitSink sink(dst, room);
+    size_t i = 0;
+    for (;;) {
+        i += Utf8Reader::ReadCommon(p + i, n - i, sink);
+        if (i == n || !sink.HasRoom())
+            break;
+        // Lead 0xE0, or a sequence that does not read as one unit.
+        unsigned length = ReadUtf8Unit(p + i, n - i, *sink.Next());
+        if (length == 0)
+            break;
+        i += length;
+        sink.Advance();
     }
     DecodeResult r;
-    r.consumed = static_cast<size_t>(s - p);
-    r.written = static_cast<size_t>(d - dst);
-    if (s < end && d < dstEnd) {   // stopped before a sequence it cannot read
-        size_t left = static_cast<size_t>(end - s);
-        r.badBytes = FourByteSequence(s, left, r.badCode);
+    r.consumed = i;
+    r.written = static_cast<size_t>(sink.Next() - dst);
+    if (i < n && sink.HasRoom()) {   // stopped before a sequence it cannot read
+        r.badBytes = FourByteSequence(p + i, n - i, r.badCode);
         r.badIsCharacter = r.badBytes > 0;
         if (r.badBytes == 0) {
             r.badBytes = 1;
-            r.badCode = *s;
+            r.badCode = p[i];
         }
     }
     return r;
