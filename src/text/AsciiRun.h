@@ -54,6 +54,26 @@ private:
         return word;
     }
 
+    // Copy and Widen a word at a time: Out is uint8_t or char16_t.
+    template <class Out>
+    static size_t SpreadByWords(const uint8_t* p, size_t n, Out* dst)
+    {
+        size_t i = 0;
+        for (; i + kWordBytes <= n; i += kWordBytes) {
+            // A local copy: stores to dst could otherwise alias the input bytes.
+            uint8_t bytes[kWordBytes];
+            std::memcpy(bytes, p + i, kWordBytes);
+            for (size_t k = 0; k < kWordBytes; ++k)
+                dst[i + k] = bytes[k];
+            uint64_t high = Load(bytes) & kByteHighBits;
+            if (high != 0)
+                return i + FirstMarkedLane(high, 8);
+        }
+        for (; i < n && p[i] < 0x80; ++i)
+            dst[i] = p[i];
+        return i;
+    }
+
     // Index of the first lane (of laneBits bits, in memory order) holding a
     // bit of marked, which is not zero.
     static size_t FirstMarkedLane(uint64_t marked, int laneBits)
@@ -76,38 +96,9 @@ inline size_t AsciiRun::LengthByWords(const uint8_t* p, size_t n)
     return i;
 }
 
-inline size_t AsciiRun::CopyByWords(const uint8_t* p, size_t n, uint8_t* dst)
-{
-    size_t i = 0;
-    for (; i + kWordBytes <= n; i += kWordBytes) {
-        uint64_t word = Load(p + i);
-        std::memcpy(dst + i, &word, kWordBytes);
-        uint64_t high = word & kByteHighBits;
-        if (high != 0)
-            return i + FirstMarkedLane(high, 8);
-    }
-    for (; i < n && p[i] < 0x80; ++i)
-        dst[i] = p[i];
-    return i;
-}
+inline size_t AsciiRun::CopyByWords(const uint8_t* p, size_t n, uint8_t* dst) { return SpreadByWords(p, n, dst); }
 
-inline size_t AsciiRun::WidenByWords(const uint8_t* p, size_t n, char16_t* dst)
-{
-    size_t i = 0;
-    for (; i + kWordBytes <= n; i += kWordBytes) {
-        // A local copy: stores to dst could otherwise alias the input bytes.
-        uint8_t bytes[kWordBytes];
-        std::memcpy(bytes, p + i, kWordBytes);
-        for (size_t k = 0; k < kWordBytes; ++k)
-            dst[i + k] = bytes[k];
-        uint64_t high = Load(bytes) & kByteHighBits;
-        if (high != 0)
-            return i + FirstMarkedLane(high, 8);
-    }
-    for (; i < n && p[i] < 0x80; ++i)
-        dst[i] = p[i];
-    return i;
-}
+inline size_t AsciiRun::WidenByWords(const uint8_t* p, size_t n, char16_t* dst) { return SpreadByWords(p, n, dst); }
 
 inline size_t AsciiRun::NarrowByWords(const char16_t* units, size_t n, uint8_t* dst)
 {

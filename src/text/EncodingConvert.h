@@ -87,8 +87,8 @@ private:
     bool TranscodeByUnits(const TextCodec& from, const TextCodec& to, const uint8_t* p, size_t n, DataBuffer& out);
     bool TranscodeFromUtf8(const TextCodec& from, const TextCodec& to, const uint8_t* p, size_t n, DataBuffer& out);
     bool TranscodeToUtf8(const TextCodec& from, const TextCodec& to, const uint8_t* p, size_t n, DataBuffer& out);
-    bool FinishSlice(const TextCodec& to, const TextCodec::DecodeResult& r, const uint8_t* p, size_t& pos, size_t n,
-                     size_t start, DataBuffer& out);
+    bool SkipUnreadable(const TextCodec& to, const TextCodec::DecodeResult& r, const uint8_t* p, size_t& pos,
+                        DataBuffer& out);
     bool EncodeUnits(const TextCodec& to, const char16_t* units, size_t count, DataBuffer& out, OnError onError);
     void EmitError(const TextCodec& to, const Offending& bad, DataBuffer& out);
     void ConvertToAltCodePage(const Offending& bad, DataBuffer& out) const;
