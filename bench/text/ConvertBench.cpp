@@ -97,8 +97,8 @@ std::string IconvConvert(const char* to, const char* from, const std::string& in
 }
 
 // English HTML, mostly ASCII with a pilcrow after each heading and
-// typographic punctuation: the pages of the Python manual in name order, up
-// to kTextBytes; empty when the manual is not installed.
+// typographic punctuation: whole pages of the Python manual in name order
+// until kTextBytes are read; empty when the manual is not installed.
 std::string EnglishPages()
 {
     namespace fs = std::filesystem;
