@@ -2,6 +2,9 @@
 // the same input in the same run. Each "Plentor" benchmark also carries the
 // counter x_iconv: iconv's time divided by ours for one whole conversion
 // (best of several runs each, in processor time), so a value above 1 means we are faster.
+// The inputs are generated prose (Latin, Japanese) and, for mostly-ASCII
+// text, English HTML pages from Debian's python3-doc package (those cases are
+// left out when it is not installed).
 #include "base/LogNull.h"
 #include "text/DataBuffer.h"
 #include "text/EncodingConvert.h"
@@ -13,7 +16,11 @@
 #include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace plentor {
@@ -66,7 +73,8 @@ std::string JapaneseProse()
 }
 
 // The whole of in converted by iconv; exits on failure, which would make
-// every figure meaningless.
+// every figure meaningless. A target ending in //TRANSLIT writes what it
+// lacks as a look-alike or '?'.
 std::string IconvConvert(const char* to, const char* from, const std::string& in)
 {
     iconv_t cd = iconv_open(to, from);
@@ -88,6 +96,35 @@ std::string IconvConvert(const char* to, const char* from, const std::string& in
     return out;
 }
 
+// English HTML, mostly ASCII with a pilcrow after each heading and
+// typographic punctuation: whole pages of the Python manual in name order
+// until kTextBytes are read; empty when the manual is not installed.
+std::string EnglishPages()
+{
+    namespace fs = std::filesystem;
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it("/usr/share/doc/python3-doc/html", ec), end; !ec && it != end;
+         it.increment(ec))
+        if (it->path().extension() == ".html")
+            files.push_back(it->path());
+    std::sort(files.begin(), files.end());
+    std::string text;
+    for (size_t i = 0; i < files.size() && text.size() < kTextBytes; ++i) {
+        std::ifstream in(files[i], std::ios::binary);
+        text.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    return text;
+}
+
+// utf8 with what windows-1252 or Shift_JIS lacks replaced, so that every
+// direction converts the same page without errors.
+std::string InBothCharsets(const std::string& utf8)
+{
+    std::string inShiftJis = IconvConvert("UTF-8", "CP932", IconvConvert("CP932//TRANSLIT", "UTF-8", utf8));
+    return IconvConvert("UTF-8", "CP1252", IconvConvert("CP1252//TRANSLIT", "UTF-8", inShiftJis));
+}
+
 struct Case {
     const char* name;
     int fromCodePage;
@@ -103,13 +140,27 @@ const std::vector<Case>& Cases()
     static const std::vector<Case> cases = [] {
         const std::string latin = LatinProse();
         const std::string japanese = JapaneseProse();
-        return std::vector<Case>{
+        std::vector<Case> made{
             {"Utf8ToWindows1252", 65001, 1252, "UTF-8", "CP1252", latin},
             {"Windows1252ToUtf8", 1252, 65001, "CP1252", "UTF-8", IconvConvert("CP1252", "UTF-8", latin)},
             {"ShiftJisToUtf8", 932, 65001, "CP932", "UTF-8", IconvConvert("CP932", "UTF-8", japanese)},
             {"Utf8ToUtf16", 65001, 1200, "UTF-8", "UTF-16LE", japanese},
             {"Utf8ToShiftJis", 65001, 932, "UTF-8", "CP932", japanese},
         };
+        const std::string pages = EnglishPages();
+        if (pages.empty()) {
+            std::fprintf(stderr, "python3-doc is not installed: no HTML cases\n");
+            return made;
+        }
+        const std::string html = InBothCharsets(pages);
+        made.insert(made.end(), {
+            {"HtmlUtf8ToWindows1252", 65001, 1252, "UTF-8", "CP1252", html},
+            {"HtmlWindows1252ToUtf8", 1252, 65001, "CP1252", "UTF-8", IconvConvert("CP1252", "UTF-8", html)},
+            {"HtmlShiftJisToUtf8", 932, 65001, "CP932", "UTF-8", IconvConvert("CP932", "UTF-8", html)},
+            {"HtmlUtf8ToUtf16", 65001, 1200, "UTF-8", "UTF-16LE", html},
+            {"HtmlUtf8ToShiftJis", 65001, 932, "UTF-8", "CP932", html},
+        });
+        return made;
     }();
     return cases;
 }

@@ -5,6 +5,8 @@
 #include "text/CompressedContainer.h"
 #include "text/ContentCoding.h"
 #include "text/DataBuffer.h"
+#include "text/EncodingConvert.h"
+#include "text/UnicodeForms.h"
 
 #include <memory>
 #include <mutex>
@@ -142,6 +144,30 @@ bool LoadParsed(const CodePageData& page, char flag, ParsedTable& table, LogBase
     return true;
 }
 
+bool ReadsAsciiAsItself(const UnicodeLookup& toUnicode)
+{
+    for (uint8_t b = 0; b < 0x80; ++b) {
+        if (!toUnicode.IsMapped(b) || toUnicode.Unit(b) != b)
+            return false;
+    }
+    return true;
+}
+
+// Each mapped byte's character in UTF-8, written by the UTF-8 codec.
+void FillUtf8Forms(CodePageTables::SingleByteTable& table)
+{
+    TextCodec utf8;
+    UnicodeForms::MakeCodec(EncodingConvert::kUtf8, utf8);
+    for (unsigned b = 0; b < table.utf8.size(); ++b) {
+        auto byte = static_cast<uint8_t>(b);
+        if (!table.toUnicode.IsMapped(byte))
+            continue;
+        char16_t unit = table.toUnicode.Unit(byte);
+        TextCodec::Utf8Form& form = table.utf8[b];
+        form.length = static_cast<uint8_t>(utf8.encode(utf8, &unit, 1, form.bytes).written);
+    }
+}
+
 std::unique_ptr<CodePageTables::SingleByteTable> BuildSingleByte(const CodePageData& page, LogBase& log)
 {
     ParsedTable parsed;
@@ -160,6 +186,9 @@ std::unique_ptr<CodePageTables::SingleByteTable> BuildSingleByte(const CodePageD
         }
         table->fromUnicode.AddReverse(e.unit, e.code, HashConvert::Reverse::kReplace);
     }
+    table->fromUnicode.NoteAsciiIdentity();
+    table->keepsAscii = table->fromUnicode.KeepsAscii() && ReadsAsciiAsItself(table->toUnicode);
+    FillUtf8Forms(*table);
     return table;
 }
 
@@ -177,6 +206,7 @@ std::unique_ptr<HashConvert> BuildDoubleByte(const CodePageData& page, LogBase& 
             return nullptr;
         }
     }
+    table->NoteAsciiIdentity();
     return table;
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "text/HashConvert.h"
+#include "text/TextCodec.h"
 #include "text/UnicodeLookup.h"
 
+#include <array>
 #include <vector>
 
 namespace plentor {
@@ -18,6 +20,8 @@ public:
     struct SingleByteTable {
         UnicodeLookup toUnicode;
         HashConvert fromUnicode;   // single-byte codes only
+        bool keepsAscii = false;   // bytes and units below 0x80 convert as themselves both ways
+        std::array<TextCodec::Utf8Form, 256> utf8{};   // each byte's character in UTF-8
     };
 
     // The table of a single-byte code page; null (with a log line) when the

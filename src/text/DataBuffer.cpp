@@ -2,6 +2,7 @@
 
 #include "base/LogBase.h"
 #include "platform/Files.h"
+#include "text/AsciiRun.h"
 #include "text/StringBuffer.h"
 #include "text/XString.h"
 
@@ -339,10 +340,7 @@ const uint8_t* DataBuffer::PointerAt(unsigned i) const
 bool DataBuffer::IsAscii7() const
 {
     Check();
-    for (unsigned i = 0; i < size_; ++i)
-        if (data_[i] >= 0x80)
-            return false;
-    return true;
+    return AsciiRun::Length(data_, size_) == size_;
 }
 
 bool DataBuffer::Equals(const void* bytes, unsigned n) const

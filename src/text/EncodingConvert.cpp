@@ -61,6 +61,45 @@ void EnsureRoom(DataBuffer& out, size_t n)
     out.Reserve(static_cast<unsigned>(std::min<size_t>(grow, UINT32_MAX)));
 }
 
+// Called after each slice, which took the input from before to pos of n
+// bytes: once the first full slice is done, makes room for the rest of the
+// output at the rate that slice showed, plus an eighth. A long conversion
+// then grows its output once instead of step by step (EnsureRoom still covers
+// text that turns out longer). Only an estimate: a refused allocation is ignored.
+void ReserveAfterFirstSlice(DataBuffer& out, size_t start, size_t before, size_t pos, size_t n)
+{
+    if (before >= kChunkUnits || pos < kChunkUnits || pos >= n)
+        return;
+    uint64_t estimate = uint64_t{out.Size() - start} * (n - pos) / pos;
+    estimate += estimate / 8;
+    if (estimate == 0 || uint64_t{out.Size()} + estimate > UINT32_MAX)
+        return;
+    try {
+        out.Reserve(static_cast<unsigned>(estimate));
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+// The loop of the conversions that write the target straight from the source
+// bytes: slices of kChunkUnits bytes, each with room for bytesPerByte output
+// bytes per input byte and one more. step(pos, slice) converts from pos,
+// writing at the end of out, moves pos on and says whether all converted.
+template <class Step>
+bool ConvertInSlices(size_t n, unsigned bytesPerByte, DataBuffer& out, Step step)
+{
+    bool ok = true;
+    size_t pos = 0;
+    const size_t start = out.Size();
+    while (pos < n) {
+        size_t slice = std::min(n - pos, kChunkUnits);
+        EnsureRoom(out, slice * bytesPerByte + 1);
+        size_t before = pos;
+        ok &= step(pos, slice);
+        ReserveAfterFirstSlice(out, start, before, pos, n);
+    }
+    return ok;
+}
+
 // The text "&#x", the code in upper-case hex and ";".
 size_t FormatHexEntity(uint32_t code, char16_t* text)
 {
@@ -211,21 +250,32 @@ bool EncodingConvert::ConvertCore(int from, int to, const uint8_t* p, size_t n, 
     TextCodec source, target;
     if (!MakeCodec(from, source, log) || !MakeCodec(to, target, log))
         return false;
-    TablePages::LowCodes lowCodes;
-    TablePages::UseLowCodes(target, n, lowCodes);
     return Transcode(source, target, p, n, out);
 }
 
 bool EncodingConvert::Transcode(const TextCodec& from, const TextCodec& to, const uint8_t* p, size_t n,
                                 DataBuffer& out)
 {
+    if (from.decodeToUtf8 != nullptr && to.codePage == kUtf8)
+        return TranscodeToUtf8(from, to, p, n, out);
+    if (from.codePage == kUtf8 && to.encodeFromUtf8 != nullptr)
+        return TranscodeFromUtf8(from, to, p, n, out);
+    return TranscodeByUnits(from, to, p, n, out);
+}
+
+// Source -> UTF-16 slice -> target, for any pair of codecs.
+bool EncodingConvert::TranscodeByUnits(const TextCodec& from, const TextCodec& to, const uint8_t* p, size_t n,
+                                       DataBuffer& out)
+{
     char16_t units[kChunkUnits];
     size_t carried = 0;   // a high surrogate kept back to meet its low half in the next slice
     bool ok = true;
     size_t pos = 0;
+    const size_t start = out.Size();
     while (pos < n) {
         TextCodec::DecodeResult r = from.decode(from, p + pos, n - pos, units + carried, kChunkUnits - carried);
         size_t count = carried + r.written;
+        size_t before = pos;
         pos += r.consumed;
         carried = 0;
         if (count > 0 && Surrogates::IsHigh(units[count - 1]) && pos < n && r.badBytes == 0) {
@@ -235,16 +285,59 @@ bool EncodingConvert::Transcode(const TextCodec& from, const TextCodec& to, cons
         ok &= EncodeUnits(to, units, count, out, OnError::kApplyAction);
         if (carried > 0)
             units[0] = units[count];
-        if (r.badBytes > 0) {
-            ok = false;
-            Offending bad{r.badCode, r.badIsCharacter, p + pos, r.badBytes};
-            EmitError(to, bad, out);
-            pos += r.badBytes;
-        }
+        ok &= SkipUnreadable(to, r, p, pos, out);
+        ReserveAfterFirstSlice(out, start, before, pos, n);
     }
     if (carried > 0)
         ok &= EncodeUnits(to, units, carried, out, OnError::kApplyAction);
     return ok;
+}
+
+// Writes what errorAction says for the sequence that stopped a decoder at
+// pos, if any, and moves pos past it. False when there was one.
+bool EncodingConvert::SkipUnreadable(const TextCodec& to, const TextCodec::DecodeResult& r, const uint8_t* p,
+                                     size_t& pos, DataBuffer& out)
+{
+    if (r.badBytes == 0)
+        return true;
+    Offending bad{r.badCode, r.badIsCharacter, p + pos, r.badBytes};
+    EmitError(to, bad, out);
+    pos += r.badBytes;
+    return false;
+}
+
+// Transcode for a source that decodes straight into UTF-8.
+bool EncodingConvert::TranscodeToUtf8(const TextCodec& from, const TextCodec& to, const uint8_t* p, size_t n,
+                                      DataBuffer& out)
+{
+    return ConvertInSlices(n, TextCodec::kUtf8BytesPerByte, out, [&](size_t& pos, size_t slice) {
+        TextCodec::DecodeResult r = from.decodeToUtf8(from, p + pos, slice, out.Data() + out.Size());
+        out.SetSize(out.Size() + static_cast<unsigned>(r.written));
+        pos += r.consumed;
+        return SkipUnreadable(to, r, p, pos, out);
+    });
+}
+
+// Transcode for UTF-8 text to a target that reads it directly. Where the
+// target stops (a character it lacks, a sequence it does not read), the text
+// up to the next 7-bit byte is converted by units: error actions then see
+// what they would have seen, and no surrogate pair is split.
+bool EncodingConvert::TranscodeFromUtf8(const TextCodec& from, const TextCodec& to, const uint8_t* p, size_t n,
+                                        DataBuffer& out)
+{
+    return ConvertInSlices(n, 1, out, [&](size_t& pos, size_t slice) {
+        TextCodec::EncodeResult r = to.encodeFromUtf8(to, p + pos, slice, out.Data() + out.Size());
+        out.SetSize(out.Size() + static_cast<unsigned>(r.written));
+        pos += r.consumed;
+        if (!r.failed)
+            return true;
+        size_t end = pos + 1;
+        while (end < n && p[end] >= 0x80)
+            ++end;
+        bool ok = TranscodeByUnits(from, to, p + pos, end - pos, out);
+        pos = end;
+        return ok;
+    });
 }
 
 bool EncodingConvert::EncodeUnits(const TextCodec& to, const char16_t* units, size_t count, DataBuffer& out,

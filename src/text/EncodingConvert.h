@@ -1,6 +1,7 @@
 #pragma once
 
 #include "text/DataBuffer.h"
+#include "text/TextCodec.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -8,7 +9,6 @@
 namespace plentor {
 
 class LogBase;
-struct TextCodec;
 
 // Converts byte strings between code pages (by Windows code page number)
 // with the program's own tables and algorithms; never calls the platform.
@@ -84,6 +84,11 @@ private:
     bool ConvertToTarget(int from, int to, const uint8_t* p, size_t n, DataBuffer& out, LogBase& log);
     bool ConvertCore(int from, int to, const uint8_t* p, size_t n, DataBuffer& out, LogBase& log);
     bool Transcode(const TextCodec& from, const TextCodec& to, const uint8_t* p, size_t n, DataBuffer& out);
+    bool TranscodeByUnits(const TextCodec& from, const TextCodec& to, const uint8_t* p, size_t n, DataBuffer& out);
+    bool TranscodeFromUtf8(const TextCodec& from, const TextCodec& to, const uint8_t* p, size_t n, DataBuffer& out);
+    bool TranscodeToUtf8(const TextCodec& from, const TextCodec& to, const uint8_t* p, size_t n, DataBuffer& out);
+    bool SkipUnreadable(const TextCodec& to, const TextCodec::DecodeResult& r, const uint8_t* p, size_t& pos,
+                        DataBuffer& out);
     bool EncodeUnits(const TextCodec& to, const char16_t* units, size_t count, DataBuffer& out, OnError onError);
     void EmitError(const TextCodec& to, const Offending& bad, DataBuffer& out);
     void ConvertToAltCodePage(const Offending& bad, DataBuffer& out) const;

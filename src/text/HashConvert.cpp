@@ -10,6 +10,7 @@ void HashConvert::AddSequence(uint16_t code, char16_t unit)
         toUnicode_.assign(kTableSize, kNoUnit);
     if (toUnicode_[code] == kNoUnit)
         ++sequenceCount_;
+    keepsAscii_ = false;
     toUnicode_[code] = unit;
     if (code > 0xFF)
         leadBytes_[code >> 8] = true;
@@ -24,6 +25,7 @@ void HashConvert::AddReverse(char16_t unit, uint16_t code, Reverse mode)
         fromUnicode_.assign(kTableSize, kNoCode);
     if (mode == Reverse::kReplace || fromUnicode_[unit] == kNoCode)
         fromUnicode_[unit] = code;
+    keepsAscii_ = false;
 }
 
 bool HashConvert::SetPreferred(char16_t unit, uint16_t code)
@@ -35,20 +37,18 @@ bool HashConvert::SetPreferred(char16_t unit, uint16_t code)
     return true;
 }
 
-bool HashConvert::ToUnicode(uint16_t code, char16_t& unit) const
+void HashConvert::NoteAsciiIdentity()
 {
-    if (toUnicode_.empty() || toUnicode_[code] == kNoUnit)
-        return false;
-    unit = toUnicode_[code];
-    return true;
-}
-
-bool HashConvert::FromUnicode(char16_t unit, uint16_t& code) const
-{
-    if (fromUnicode_.empty() || fromUnicode_[unit] == kNoCode)
-        return false;
-    code = fromUnicode_[unit];
-    return true;
+    keepsAscii_ = false;
+    for (char16_t c = 0; c < 0x80; ++c) {
+        uint16_t code;
+        char16_t unit;
+        if (!FromUnicode(c, code) || code != c || leadBytes_[c])
+            return;
+        if (!toUnicode_.empty() && (!ToUnicode(c, unit) || unit != c))
+            return;
+    }
+    keepsAscii_ = true;
 }
 
 } // namespace plentor

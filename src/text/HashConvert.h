@@ -34,11 +34,39 @@ public:
     // True when the byte starts a two-byte sequence.
     bool IsLeadByte(uint8_t byte) const { return leadBytes_[byte]; }
 
-    // The unit a sequence reads as; false when unmapped.
-    bool ToUnicode(uint16_t code, char16_t& unit) const;
+    // The unit a sequence reads as; false when unmapped. Inline: the
+    // converters look up every character.
+    bool ToUnicode(uint16_t code, char16_t& unit) const
+    {
+        if (toUnicode_.empty() || toUnicode_[code] == kNoUnit)
+            return false;
+        unit = toUnicode_[code];
+        return true;
+    }
 
     // The sequence written for a unit; false when the unit has none.
-    bool FromUnicode(char16_t unit, uint16_t& code) const;
+    bool FromUnicode(char16_t unit, uint16_t& code) const
+    {
+        if (fromUnicode_.empty() || fromUnicode_[unit] == kNoCode)
+            return false;
+        code = fromUnicode_[unit];
+        return true;
+    }
+
+    // The writing direction as a flat array indexed by unit, kNoCode where a
+    // unit has none; null when the table writes nothing. For encoders, whose
+    // byte stores could alias the table's own fields and force a reload of
+    // them for every unit.
+    const uint16_t* CodesByUnit() const { return fromUnicode_.empty() ? nullptr : fromUnicode_.data(); }
+
+    // Records whether 7-bit text converts as itself (KeepsAscii); called
+    // once the table is complete. Adding to the table clears it.
+    void NoteAsciiIdentity();
+
+    // True when every unit below 0x80 is written as the byte of the same
+    // value, and each such byte is no lead byte and, in a table that reads,
+    // reads as that unit: runs of 7-bit text may be copied without lookups.
+    bool KeepsAscii() const { return keepsAscii_; }
 
     // Number of sequences added with AddSequence.
     unsigned SequenceCount() const { return sequenceCount_; }
@@ -50,6 +78,7 @@ private:
     std::vector<uint16_t> fromUnicode_;   // indexed by unit; empty until a unit is added
     std::array<bool, 256> leadBytes_{};
     unsigned sequenceCount_ = 0;
+    bool keepsAscii_ = false;
 };
 
 } // namespace plentor

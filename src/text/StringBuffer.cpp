@@ -6,6 +6,7 @@
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "platform/SystemError.h"
+#include "text/AsciiRun.h"
 #include "text/DataBuffer.h"
 #include "text/EncodingConvert.h"
 
@@ -746,7 +747,8 @@ char StringBuffer::LastChar() const
 bool StringBuffer::IsAscii7() const
 {
     Check();
-    return std::none_of(data_, data_ + length_, [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    auto length = static_cast<size_t>(length_);
+    return AsciiRun::Length(reinterpret_cast<const uint8_t*>(data_), length) == length;
 }
 
 // ---- split --------------------------------------------------------------

@@ -1,13 +1,16 @@
 #include "text/UnicodeForms.h"
 
+#include "text/AsciiRun.h"
 #include "text/Base64Digits.h"
 #include "text/ByteWriter.h"
 #include "text/DataBuffer.h"
 #include "text/EncodingConvert.h"
 #include "text/Surrogates.h"
 #include "text/TextCodec.h"
+#include "text/Utf8Reader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace plentor {
@@ -21,14 +24,20 @@ using EncodeResult = TextCodec::EncodeResult;
 
 enum class ByteOrder { kLittle, kBig };
 
+// The byte order in which a unit's bytes can be copied as they are.
+constexpr ByteOrder kMachineOrder = std::endian::native == std::endian::little ? ByteOrder::kLittle : ByteOrder::kBig;
+
 template <ByteOrder order>
 DecodeResult DecodeUtf16(const TextCodec&, const uint8_t* p, size_t n, char16_t* dst, size_t room)
 {
     DecodeResult r;
     size_t units = std::min(n / 2, room);
-    for (size_t i = 0; i < units; ++i, p += 2) {
-        unsigned first = p[0], second = p[1];
-        dst[i] = static_cast<char16_t>(order == ByteOrder::kLittle ? first | second << 8 : first << 8 | second);
+    if constexpr (order == kMachineOrder) {
+        std::memcpy(dst, p, units * 2);
+        p += units * 2;
+    } else {
+        for (size_t i = 0; i < units; ++i, p += 2)
+            dst[i] = static_cast<char16_t>(p[0] << 8 | p[1]);
     }
     r.consumed = units * 2;
     r.written = units;
@@ -42,18 +51,20 @@ DecodeResult DecodeUtf16(const TextCodec&, const uint8_t* p, size_t n, char16_t*
 template <ByteOrder order>
 EncodeResult EncodeUtf16(const TextCodec&, const char16_t* units, size_t count, uint8_t* dst)
 {
-    for (size_t i = 0; i < count; ++i) {
-        auto low = static_cast<uint8_t>(units[i] & 0xFF);
-        auto high = static_cast<uint8_t>(units[i] >> 8);
-        *dst++ = order == ByteOrder::kLittle ? low : high;
-        *dst++ = order == ByteOrder::kLittle ? high : low;
+    if constexpr (order == kMachineOrder) {
+        std::memcpy(dst, units, count * 2);
+    } else {
+        for (size_t i = 0; i < count; ++i) {
+            dst[2 * i] = static_cast<uint8_t>(units[i] >> 8);
+            dst[2 * i + 1] = static_cast<uint8_t>(units[i] & 0xFF);
+        }
     }
     return {count, count * 2, false};
 }
 
 // ---- UTF-8 ----------------------------------------------------------------
 
-bool IsContinuation(uint8_t b) { return (b & 0xC0) == 0x80; }
+bool IsContinuation(uint8_t b) { return Utf8Reader::IsContinuation(b); }
 
 // Length of a well-formed four-byte sequence at p (0 when there is none),
 // with its code point. Such characters lie outside the code units this
@@ -96,59 +107,58 @@ inline unsigned ReadUtf8Unit(const uint8_t* p, size_t n, char16_t& unit)
     return 0;
 }
 
-// Bytes of input looked at together when skimming 7-bit text.
-constexpr size_t kAsciiBlock = 8;
+// Takes decoded text into UTF-16 code units.
+class UnitSink {
+public:
+    UnitSink(char16_t* dst, size_t room) : next_(dst), end_(dst + room) {}
 
-// True when the block of kAsciiBlock bytes at p is all 7-bit.
-bool IsAsciiBlock(const uint8_t* p)
-{
-    uint64_t block;
-    std::memcpy(&block, p, sizeof block);
-    return (block & 0x8080808080808080u) == 0;
-}
+    bool HasRoom() const { return next_ < end_; }
+
+    size_t PutAscii(const uint8_t* p, size_t n)
+    {
+        size_t run = AsciiRun::Widen(p, std::min(n, static_cast<size_t>(end_ - next_)), next_);
+        next_ += run;
+        return run;
+    }
+
+    bool Put(char16_t unit)
+    {
+        *next_++ = unit;
+        return true;
+    }
+
+    char16_t* Next() const { return next_; }
+    void Advance() { ++next_; }
+
+private:
+    char16_t* next_;
+    char16_t* end_;
+};
 
 DecodeResult DecodeUtf8(const TextCodec&, const uint8_t* p, size_t n, char16_t* dst, size_t room)
 {
-    const uint8_t* s = p;
-    const uint8_t* end = p + n;
-    char16_t* d = dst;
-    char16_t* dstEnd = dst + room;
-    while (s < end && d < dstEnd) {
-        unsigned lead = *s;
-        size_t left = static_cast<size_t>(end - s);
-        if (lead < 0x80) {
-            // 7-bit text: whole blocks while they last, then byte by byte.
-            while (left >= kAsciiBlock && static_cast<size_t>(dstEnd - d) >= kAsciiBlock && IsAsciiBlock(s)) {
-                for (size_t i = 0; i < kAsciiBlock; ++i)
-                    d[i] = s[i];
-                s += kAsciiBlock;
-                d += kAsciiBlock;
-                left -= kAsciiBlock;
-            }
-            while (s < end && d < dstEnd && *s < 0x80)
-                *d++ = *s++;
-        } else if (lead >= 0xE1 && lead <= 0xEF && left >= 3 && IsContinuation(s[1]) && IsContinuation(s[2])) {
-            // The common three-byte case (lead 0xE0 needs the overlong check).
-            *d++ = static_cast<char16_t>((lead & 0x0Fu) << 12 | (s[1] & 0x3Fu) << 6 | (s[2] & 0x3Fu));
-            s += 3;
-        } else {
-            unsigned length = ReadUtf8Unit(s, left, *d);
-            if (length == 0)
-                break;
-            s += length;
-            ++d;
-        }
+    UnitSink sink(dst, room);
+    size_t i = 0;
+    for (;;) {
+        i += Utf8Reader::ReadCommon(p + i, n - i, sink);
+        if (i == n || !sink.HasRoom())
+            break;
+        // Lead 0xE0, or a sequence that does not read as one unit.
+        unsigned length = ReadUtf8Unit(p + i, n - i, *sink.Next());
+        if (length == 0)
+            break;
+        i += length;
+        sink.Advance();
     }
     DecodeResult r;
-    r.consumed = static_cast<size_t>(s - p);
-    r.written = static_cast<size_t>(d - dst);
-    if (s < end && d < dstEnd) {   // stopped before a sequence it cannot read
-        size_t left = static_cast<size_t>(end - s);
-        r.badBytes = FourByteSequence(s, left, r.badCode);
+    r.consumed = i;
+    r.written = static_cast<size_t>(sink.Next() - dst);
+    if (i < n && sink.HasRoom()) {   // stopped before a sequence it cannot read
+        r.badBytes = FourByteSequence(p + i, n - i, r.badCode);
         r.badIsCharacter = r.badBytes > 0;
         if (r.badBytes == 0) {
             r.badBytes = 1;
-            r.badCode = *s;
+            r.badCode = p[i];
         }
     }
     return r;
@@ -158,18 +168,24 @@ DecodeResult DecodeUtf8(const TextCodec&, const uint8_t* p, size_t n, char16_t* 
 EncodeResult EncodeUtf8(const TextCodec&, const char16_t* units, size_t count, uint8_t* dst)
 {
     uint8_t* start = dst;
-    for (size_t i = 0; i < count; ++i) {
+    size_t i = 0;
+    while (i < count) {
         unsigned u = units[i];
         if (u < 0x80) {
-            *dst++ = static_cast<uint8_t>(u);
-        } else if (u < 0x800) {
-            *dst++ = static_cast<uint8_t>(0xC0 | u >> 6);
-            *dst++ = static_cast<uint8_t>(0x80 | (u & 0x3F));
-        } else {
-            *dst++ = static_cast<uint8_t>(0xE0 | u >> 12);
-            *dst++ = static_cast<uint8_t>(0x80 | (u >> 6 & 0x3F));
-            *dst++ = static_cast<uint8_t>(0x80 | (u & 0x3F));
+            size_t run = AsciiRun::Narrow(units + i, count - i, dst);
+            i += run;
+            dst += run;
+            continue;
         }
+        // Two or three bytes, chosen without a branch (Latin text mixes
+        // both): all three are stored, each unit having room for three, and
+        // a two-byte form's third is overwritten by what follows.
+        bool three = u >= 0x800;
+        dst[0] = static_cast<uint8_t>(three ? 0xE0 | u >> 12 : 0xC0 | u >> 6);
+        dst[1] = static_cast<uint8_t>(0x80 | ((three ? u >> 6 : u) & 0x3F));
+        dst[2] = static_cast<uint8_t>(0x80 | (u & 0x3F));
+        dst += three ? 3 : 2;
+        ++i;
     }
     return {count, static_cast<size_t>(dst - start), false};
 }
@@ -425,6 +441,7 @@ bool UnicodeForms::MakeCodec(int codePage, TextCodec& codec)
         return true;
     case EncodingConvert::kUtf8:
         codec = {codePage, DecodeUtf8, EncodeUtf8, 3, nullptr, nullptr};
+        codec.keepsAscii = true;
         return true;
     default:
         return false;

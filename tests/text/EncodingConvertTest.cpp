@@ -653,6 +653,124 @@ TEST(EncodingConvertTest, SurrogatePairAcrossSlicesIsOneCharacter)
     }
 }
 
+// ---- 7-bit runs around other characters ---------------------------------------
+
+// Runs of 7-bit text are converted many bytes at a time; the characters
+// after a run, or between two, must convert as they do on their own. Each
+// case puts its characters after runs of every length up to two 16-byte
+// blocks and across the end of a 4096-unit slice, before runs of lengths
+// around 8 and 16. The runs must come out as their letters converted one at a
+// time (too short for any block), the characters as the case says, with
+// errors marked.
+struct RunCase {
+    const char* name;
+    int from;
+    int to;
+    int action;
+    Bytes middle;      // source bytes between the runs (empty: runs alone)
+    Bytes middleOut;   // what they convert to
+    bool ok;
+};
+
+void PrintTo(const RunCase& c, std::ostream* os)
+{
+    *os << c.name << ": " << c.from << " -> " << c.to << ", action " << c.action << ", [" << HexText(c.middle)
+        << "] -> [" << HexText(c.middleOut) << "]";
+}
+
+class EncodingConvertRunTest : public testing::TestWithParam<RunCase> {};
+
+// A 7-bit character in the source's form.
+Bytes SourceAscii(int codePage, char c)
+{
+    if (codePage == kLe)
+        return Bytes{static_cast<uint8_t>(c), 0};
+    if (codePage == kBe)
+        return Bytes{0, static_cast<uint8_t>(c)};
+    return Bytes{static_cast<uint8_t>(c)};
+}
+
+TEST_P(EncodingConvertRunTest, ConvertsRunsAndCharactersAsOnTheirOwn)
+{
+    const RunCase& c = GetParam();
+    EncodingConvert convert;
+    convert.errorAction = c.action;
+    convert.markErrors = true;
+    ASSERT_TRUE(convert.SetSubstitute("?", 1));
+    std::vector<Bytes> letters;   // the runs cycle through the alphabet
+    for (char l = 'a'; l <= 'z'; ++l) {
+        Result r = ConvertBytes(convert, c.from, c.to, SourceAscii(c.from, l));
+        ASSERT_TRUE(r.ok);
+        letters.push_back(r.bytes);
+    }
+    std::vector<size_t> before;
+    for (size_t n = 0; n <= 40; ++n)
+        before.push_back(n);
+    for (size_t n = 4085; n <= 4100; ++n)
+        before.push_back(n);
+    for (size_t runBefore : before) {
+        for (size_t runAfter : {0, 1, 7, 8, 9, 15, 16, 17}) {
+            Bytes in, expected;
+            auto addRun = [&](size_t length) {
+                for (size_t i = 0; i < length; ++i) {
+                    Bytes letter = SourceAscii(c.from, static_cast<char>('a' + i % 26));
+                    in.insert(in.end(), letter.begin(), letter.end());
+                    expected.insert(expected.end(), letters[i % 26].begin(), letters[i % 26].end());
+                }
+            };
+            addRun(runBefore);
+            in.insert(in.end(), c.middle.begin(), c.middle.end());
+            expected.insert(expected.end(), c.middleOut.begin(), c.middleOut.end());
+            addRun(runAfter);
+            SCOPED_TRACE(testing::Message() << "runs " << runBefore << " and " << runAfter);
+            Result whole = ConvertBytes(convert, c.from, c.to, in);
+            ASSERT_EQ(HexText(whole.bytes), HexText(expected));
+            ASSERT_EQ(whole.ok, c.ok);
+        }
+    }
+}
+
+constexpr int kDrop = EncodingConvert::kDrop;
+constexpr int kSubstitute = EncodingConvert::kSubstitute;
+constexpr int kHexEntity = EncodingConvert::kHexEntity;
+constexpr int kCopyByte = EncodingConvert::kCopyByte;
+
+const RunCase kRunCases[] = {
+    {"RunsAlone", kUtf8, k1252, kDrop, Bytes{}, Bytes{}, true},
+    {"Utf8ToWindows1252", kUtf8, k1252, kDrop, Text("é€"), Hex("E9 80"), true},
+    {"Utf8ToWindows1252Unmappable", kUtf8, k1252, kHexEntity, Text("Ωé"),
+     Concat({kMark, Hex("05"), Text("&#x3A9;"), Hex("E9")}), false},
+    {"Utf8ToWindows1252BadByte", kUtf8, k1252, kSubstitute, Hex("FF"), Concat({kMark, Hex("01"), Text("?")}), false},
+    {"Utf8ToWindows1252Truncated", kUtf8, k1252, kCopyByte, Hex("E2 82"),
+     Concat({kMark, Hex("01 E2"), kMark, Hex("01 82")}), false},
+    {"Utf8ToAscii", kUtf8, kAscii, kDrop, Text("é"), Bytes{}, false},
+    {"Utf8ToEbcdic", kUtf8, 37, kDrop, Text("é"), Hex("51"), true},
+    {"Utf8ToShiftJis", kUtf8, kSjis, kDrop, Text("日本ｶ"), Hex("93 FA 96 7B B6"), true},
+    {"Utf8ToShiftJisSurrogatePair", kUtf8, kSjis, kHexEntity, Hex("ED A0 BD ED B8 80"),
+     Concat({kMark, Hex("05"), Text("&#x1F600;")}), false},
+    {"Utf8ToShiftJisLeadE0", kUtf8, kSjis, kHexEntity, Hex("E0 A0 80"), Concat({kMark, Hex("05"), Text("&#x800;")}),
+     false},
+    {"Utf8ToShiftJisOverlongE0", kUtf8, kSjis, kSubstitute, Hex("E0 80 80"),
+     Concat({kMark, Hex("01"), Text("?"), kMark, Hex("01"), Text("?"), kMark, Hex("01"), Text("?")}), false},
+    {"Utf8ToShiftJisFourByte", kUtf8, kSjis, kCopyByte, Hex("F0 9F 98 80"), Concat({kMark, Hex("01 F0 9F 98 80")}),
+     false},
+    {"Utf8ToKoreanLeadED", kUtf8, kKorean, kDrop, Text("한국"), Hex("C7 D1 B1 B9"), true},
+    {"Utf8ToUtf16Le", kUtf8, kLe, kDrop, Text("日é"), Hex("E5 65 E9 00"), true},
+    {"Utf8ToUtf16Be", kUtf8, kBe, kDrop, Text("é"), Hex("00 E9"), true},
+    {"Windows1252ToUtf8", k1252, kUtf8, kDrop, Hex("80 E9"), Text("€é"), true},
+    {"Windows1252ToUtf16Le", k1252, kLe, kDrop, Hex("80"), Hex("AC 20"), true},
+    {"EbcdicToUtf8", 37, kUtf8, kDrop, Hex("51 C8"), Text("éH"), true},
+    {"EbcdicToUtf16Le", 37, kLe, kDrop, Hex("51"), Hex("E9 00"), true},
+    {"Greek1253UndefinedToUtf8", k1253, kUtf8, kSubstitute, Hex("AA D9"), Concat({kMark, Hex("01"), Text("?Ω")}),
+     false},
+    {"ShiftJisToUtf8", kSjis, kUtf8, kDrop, Hex("93 FA B6"), Text("日ｶ"), true},
+    {"ShiftJisBrokenPairToUtf8", kSjis, kUtf8, kCopyByte, Hex("81 AD"), Concat({kMark, Hex("01 81 AD")}), false},
+    {"Utf16LeToWindows1252", kLe, k1252, kDrop, Hex("AC 20"), Hex("80"), true},
+    {"Utf16LeToUtf8", kLe, kUtf8, kDrop, Hex("3D D8 00 DE"), Hex("ED A0 BD ED B8 80"), true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, EncodingConvertRunTest, testing::ValuesIn(kRunCases), ByCaseName());
+
 TEST(EncodingConvertTest, Windows1252RoundTripsEveryByte)
 {
     Bytes all;
