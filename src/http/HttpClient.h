@@ -16,24 +16,16 @@ class HttpResult;
 class LogBase;
 
 // One HTTP/1.1 transaction at a time over one kept-alive connection: writes
-// the request, reads the response header and the body in the server's
-// framing, gunzips, stores cookies, honours "Connection: close" and follows
-// redirects. One client per pooled connection.
+// the request, reads the response through ResponseFraming, stores cookies,
+// honours "Connection: close" and follows redirects. One client per pooled
+// connection.
 class HttpClient {
 public:
     // Redirects followed and unreadable headers retried share this depth:
     // the first GET runs at depth 0, so four redirects are followed.
     static constexpr int kMaxDepth = 4;
-    // How much of an unreadable response is examined and logged.
-    static constexpr unsigned kSniffBytes = 500;
-    // A gzip member is at least this long; shorter bodies are never inflated.
-    static constexpr unsigned kMinGzipBytes = 11;
     // How long a kept-alive socket may take to become writable.
     static constexpr uint32_t kWritableWaitSecs = 1;
-    // A body framed by the connection closing ends after this much silence.
-    static constexpr uint32_t kUntilCloseWaitMs = 2000;
-    // Chunk sizes from here up are garbage: no body this client keeps comes near.
-    static constexpr uint64_t kMaxChunkSize = 0x7FFFFFFF;
 
     HttpClient() = default;
     virtual ~HttpClient() = default;
@@ -123,16 +115,6 @@ private:
     bool ReadBuiltResponse(HttpControl& control, const HttpRequest& request, HttpResult& result, DataBuffer& body,
                            bool& again, LogBase& log);
     static bool MakeRedirectUrl(const char* oldUrl, const StringBuffer& location, StringBuffer& out);
-
-    // Reads the header block; false only when nothing at all arrived.
-    static bool ReadHeader(HttpConnection& socket, DataBuffer& raw, bool& complete, LogBase& log);
-    static bool IsHeaderlessHtml(const DataBuffer& raw);
-    static bool ReadBody(HttpConnection& socket, HttpControl& control, const HttpResponseHeader& header,
-                         DataBuffer& body, LogBase& log);
-    static bool ReadChunked(HttpConnection& socket, HttpControl& control, DataBuffer& body, LogBase& log);
-    static void GunzipIfCompressed(DataBuffer& body, LogBase& log);
-    static bool ExceedsMaxContent(const HttpControl& control, const DataBuffer& body, LogBase& log);
-    static bool IsClose(const HttpResponseHeader& header);
 
     void SetTimeouts(HttpConnection& socket, const HttpControl& control) const;
     bool ConnectSocket(HttpConnection& socket, HttpControl& control, const char* host, int port,
