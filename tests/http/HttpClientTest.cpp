@@ -1,4 +1,5 @@
 #include "http/HttpClient.h"
+#include "support/Gzipped.h"
 #include "support/LogText.h"
 
 #include "http/HttpConnPool.h"
@@ -11,7 +12,6 @@
 #include "text/StringBuffer.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <string>
 #include <vector>
@@ -28,22 +28,8 @@ std::string AsString(const DataBuffer& data)
     return std::string(reinterpret_cast<const char*>(data.Data()), data.Size());
 }
 
+using testsupport::Gzipped;
 using testsupport::LogText;
-
-std::string Gzipped(const std::string& text)
-{
-    z_stream stream{};
-    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-    std::string out(text.size() + 64, '\0');
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    stream.avail_in = static_cast<uInt>(text.size());
-    stream.next_out = reinterpret_cast<Bytef*>(out.data());
-    stream.avail_out = static_cast<uInt>(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(stream.total_out);
-    deflateEnd(&stream);
-    return out;
-}
 
 // The request line's target ("/hop2").
 std::string TargetOf(const std::string& request)
