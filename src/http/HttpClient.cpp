@@ -1,10 +1,10 @@
 #include "http/HttpClient.h"
 
 #include "base/LogBase.h"
+#include "http/BodySink.h"
 #include "http/Cookie.h"
 #include "http/CookieJar.h"
 #include "http/CookieMgr.h"
-#include "http/Gzip.h"
 #include "http/HttpCacheHooks.h"
 #include "http/HttpControl.h"
 #include "http/HttpRequest.h"
@@ -12,6 +12,7 @@
 #include "http/HttpResult.h"
 #include "http/MimeField.h"
 #include "http/ResponseFraming.h"
+#include "http/StreamedBody.h"
 #include "http/ZentrelUrl.h"
 #include "text/ContentCoding.h"
 #include "text/DataBuffer.h"
@@ -88,6 +89,12 @@ private:
     ResponseFraming framing_;
 };
 
+// Takes a body no one wants: a redirect's, during a streamed GET.
+class DiscardSink final : public BodySink {
+public:
+    bool Write(const unsigned char* /*data*/, unsigned /*length*/) override { return true; }
+};
+
 HttpCacheHooks::ConnectOutcome ConnectOutcomeOf(bool connected, bool hostNotFound)
 {
     if (connected) return HttpCacheHooks::ConnectOutcome::Connected;
@@ -124,6 +131,13 @@ void LogTlsBodyFailure(const HttpResponseHeader& header, LogBase& log)
     log.LogData("TransferEncoding", encoding.GetString());
     log.LogDataLong("ContentLength", header.HasContentLength() ? header.GetContentLength() : 0);
     log.LogDataLong("ResponseCode", header.GetStatusCode());
+}
+
+bool BodyFailed(const HttpConnection& socket, const HttpResponseHeader& header, LogBase& log)
+{
+    if (socket.IsTls()) LogTlsBodyFailure(header, log);
+    log.LogError("Failed to fetch response data.");
+    return false;
 }
 
 } // namespace
@@ -238,6 +252,15 @@ bool HttpClient::Connect(HttpControl& control, const char* host, int port, bool 
 
 // ---------------------------------------------------------------- URL GET
 
+bool HttpClient::Get(const char* url, HttpControl& control, BodySink& sink, HttpResult& result, LogBase& log)
+{
+    sink_ = &sink;
+    DataBuffer held;   // a body from the cache on its way to the sink
+    const bool ok = Get(url, control, held, result, log);
+    sink_ = nullptr;
+    return ok;
+}
+
 bool HttpClient::Get(const char* url, HttpControl& control, DataBuffer& body, HttpResult& result, LogBase& log)
 {
     result.Reset();
@@ -306,7 +329,7 @@ bool HttpClient::CoreGet(const char* url, int depth, Mode mode, const Origin& or
     if (!CheckUrl(url, control, target, log)) return false;
     HttpCacheHooks cache(control, target.url);
     const HttpCacheHooks::Hit hit = cache.Lookup(result, body, log);
-    if (hit == HttpCacheHooks::Hit::Fresh) return true;
+    if (hit == HttpCacheHooks::Hit::Fresh) return DeliverHeld(body, log);
     if (hit == HttpCacheHooks::Hit::Redirect &&
         FollowStoredRedirect(target, depth, origin, control, cache, body, result, log))
         return true;
@@ -445,16 +468,11 @@ bool HttpClient::FinishGetResponse(HttpConnection& socket, const Target& target,
                                    const Origin& origin, HttpControl& control, HttpCacheHooks& cache,
                                    DataBuffer& body, HttpResult& result, LogBase& log, bool& again)
 {
-    SocketFraming framing(socket, control, log);
-    if (!framing.Framing().ReadBody(result.header, body)) {
-        if (socket.IsTls()) LogTlsBodyFailure(result.header, log);
-        log.LogError("Failed to fetch response data.");
-        return false;
-    }
-    ResponseFraming::GunzipIfCompressed(body, log);
-    if (framing.Framing().ExceedsMaxContent(body)) return false;
+    if (!ReadBody(socket, control, result.header, body, log)) return false;
     StoreCookies(control, target.host.GetString(), result.header, log);
-    cache.Update(result.header, body, log);
+    // A streamed GET stores nothing: the cache keeps whole bodies, and a
+    // streamed one was never held whole.
+    if (sink_ == nullptr) cache.Update(result.header, body, log);
 
     if (mode == Mode::Fresh) {
         socket.Close();
@@ -468,8 +486,41 @@ bool HttpClient::FinishGetResponse(HttpConnection& socket, const Target& target,
         body.Clear();
         again = true;
     }
-    if (status == 304) cache.Revalidate(result, body, log);
+    if (status == 304 && cache.Revalidate(result, body, log)) return DeliverHeld(body, log);
     return true;
+}
+
+bool HttpClient::ReadBody(HttpConnection& socket, const HttpControl& control, const HttpResponseHeader& header,
+                          DataBuffer& body, LogBase& log)
+{
+    SocketFraming framing(socket, control, log);
+    if (sink_ != nullptr) return StreamBody(framing.Framing(), socket, control, header, body, log);
+    if (!framing.Framing().ReadBody(header, body)) return BodyFailed(socket, header, log);
+    ResponseFraming::GunzipIfCompressed(body, log);
+    return !framing.Framing().ExceedsMaxContent(body);
+}
+
+// body holds what was read already: the start of a page without header.
+bool HttpClient::StreamBody(ResponseFraming& framing, HttpConnection& socket, const HttpControl& control,
+                            const HttpResponseHeader& header, DataBuffer& body, LogBase& log)
+{
+    const int status = header.GetStatusCode();
+    if ((status == 301 || status == 302) && control.followRedirects) {
+        // Only the final response's body is the caller's.
+        DiscardSink discard;
+        return framing.StreamBody(header, discard) || BodyFailed(socket, header, log);
+    }
+    StreamedBody streamed(*sink_, control.maxContentLength, log);
+    const bool started = streamed.Write(body.Data(), body.Size());
+    body.Clear();
+    if (!started) socket.Close();
+    if (!started || !framing.StreamBody(header, streamed)) return BodyFailed(socket, header, log);
+    return streamed.Finish();
+}
+
+bool HttpClient::DeliverHeld(const DataBuffer& body, LogBase& log)
+{
+    return sink_ == nullptr || StreamedBody::WriteHeld(*sink_, body, log);
 }
 
 bool HttpClient::Redirect(const Target& target, int depth, const Origin& origin, HttpControl& control,
@@ -753,15 +804,7 @@ bool HttpClient::ReadBuiltResponse(HttpControl& control, const HttpRequest& requ
         return false;
     }
     body.Clear();
-    if (!request.IsHead()) {
-        if (!framing.Framing().ReadBody(result.header, body)) {
-            if (socket_.IsTls()) LogTlsBodyFailure(result.header, log);
-            log.LogError("Failed to fetch response data.");
-            return false;
-        }
-        ResponseFraming::GunzipIfCompressed(body, log);
-        if (framing.Framing().ExceedsMaxContent(body)) return false;
-    }
+    if (!request.IsHead() && !ReadBody(socket_, control, result.header, body, log)) return false;
     if (status == 100) {
         if (result.header.HasField("Connection")) log.LogInfo("Got 'connection: close' header on status code 100");
     } else if (ResponseFraming::IsClose(result.header)) {

@@ -7,6 +7,7 @@
 
 namespace plentor {
 
+class BodySink;
 class DataBuffer;
 class HttpCacheHooks;
 class HttpControl;
@@ -14,6 +15,7 @@ class HttpRequest;
 class HttpResponseHeader;
 class HttpResult;
 class LogBase;
+class ResponseFraming;
 
 // One HTTP/1.1 transaction at a time over one kept-alive connection: writes
 // the request, reads the response through ResponseFraming, stores cookies,
@@ -36,6 +38,11 @@ public:
     // cannot be written (or a reused connection turns out dead) the
     // connection is re-opened once and the GET repeated.
     bool Get(const char* url, HttpControl& control, DataBuffer& body, HttpResult& result, LogBase& log);
+    // The same GET, with the final response's body handed to sink as it
+    // arrives (inflated when gzip, counted against maxContentLength) instead
+    // of held; redirect bodies are read past. A sink that refuses a block
+    // ends the transfer. Nothing of a streamed GET is stored in the cache.
+    bool Get(const char* url, HttpControl& control, BodySink& sink, HttpResult& result, LogBase& log);
 
     // Makes sure the client is connected to host:port (built-request path).
     bool Connect(HttpControl& control, const char* host, int port, bool useTls, LogBase& log);
@@ -114,6 +121,15 @@ private:
     void SerializeBuilt(HttpControl& control, HttpRequest& request, DataBuffer& bytes, LogBase& log);
     bool ReadBuiltResponse(HttpControl& control, const HttpRequest& request, HttpResult& result, DataBuffer& body,
                            bool& again, LogBase& log);
+    // The body of a response: buffered (inflated, checked against the
+    // limit), or streamed to sink_ during a streamed GET.
+    bool ReadBody(HttpConnection& socket, const HttpControl& control, const HttpResponseHeader& header,
+                  DataBuffer& body, LogBase& log);
+    bool StreamBody(ResponseFraming& framing, HttpConnection& socket, const HttpControl& control,
+                    const HttpResponseHeader& header, DataBuffer& body, LogBase& log);
+    // During a streamed GET, a body that is held already (from the cache)
+    // goes to the sink whole.
+    bool DeliverHeld(const DataBuffer& body, LogBase& log);
     static bool MakeRedirectUrl(const char* oldUrl, const StringBuffer& location, StringBuffer& out);
 
     void SetTimeouts(HttpConnection& socket, const HttpControl& control) const;
@@ -126,6 +142,7 @@ private:
     int port_ = 80;
     bool useTls_ = false;
     HttpConnection socket_;   // plain socket or TLS channel, as the server needs
+    BodySink* sink_ = nullptr;   // where a streamed GET in progress puts its final body; null: buffered
 };
 
 } // namespace plentor

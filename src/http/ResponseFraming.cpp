@@ -1,6 +1,7 @@
 #include "http/ResponseFraming.h"
 
 #include "base/LogBase.h"
+#include "http/BodySink.h"
 #include "http/BufferedReader.h"
 #include "http/Gzip.h"
 #include "http/HttpControl.h"
@@ -63,7 +64,8 @@ void ResponseFraming::LogOverLimit(const char* message) const
 
 bool ResponseFraming::Fail(const char* message)
 {
-    log_.LogError(message);
+    // A sink that refused has said why; the reading did not fail.
+    if (!sinkStopped_) log_.LogError(message);
     connection_.Close();
     return false;
 }
@@ -89,15 +91,32 @@ ResponseFraming::BodyFraming ResponseFraming::FramingOf(const HttpResponseHeader
 
 bool ResponseFraming::ReadBody(const HttpResponseHeader& header, DataBuffer& body)
 {
+    body_ = &body;
+    sink_ = nullptr;
+    return ReadFramed(header);
+}
+
+bool ResponseFraming::StreamBody(const HttpResponseHeader& header, BodySink& sink)
+{
+    body_ = nullptr;
+    sink_ = &sink;
+    streamed_ = 0;
+    sinkStopped_ = false;
+    if (!block_) block_ = std::make_unique<uint8_t[]>(BufferedReader::kReceiveBlock);
+    return ReadFramed(header);
+}
+
+bool ResponseFraming::ReadFramed(const HttpResponseHeader& header)
+{
     switch (FramingOf(header)) {
     case BodyFraming::None:
         return true;
     case BodyFraming::Chunked:
-        return ReadChunked(body);
+        return ReadChunked();
     case BodyFraming::Length:
-        return ReadLengthFramed(header.GetContentLength(), body);
+        return ReadLengthFramed(header.GetContentLength());
     case BodyFraming::UntilClose:
-        return ReadUntilClosed(body);
+        return ReadUntilClosed();
     case BodyFraming::InvalidLength:
         break;
     }
@@ -105,7 +124,7 @@ bool ResponseFraming::ReadBody(const HttpResponseHeader& header, DataBuffer& bod
     return Fail("Invalid Content-Length");
 }
 
-bool ResponseFraming::ReadLengthFramed(int length, DataBuffer& body)
+bool ResponseFraming::ReadLengthFramed(int length)
 {
     if (length <= 0) return true;
     if (control_.maxContentLength > 0 && control_.maxContentLength < length) {
@@ -113,33 +132,34 @@ bool ResponseFraming::ReadLengthFramed(int length, DataBuffer& body)
         connection_.Close();
         return false;
     }
-    if (!reader_.ReceiveN(static_cast<unsigned>(length), body, log_, nullptr)) {
+    if (!Take(static_cast<unsigned>(length))) {
         connection_.Close();
         return false;
     }
     return true;
 }
 
-bool ResponseFraming::ReadUntilClosed(DataBuffer& body)
+bool ResponseFraming::ReadUntilClosed()
 {
     connection_.SetReadWaitMs(kUntilCloseWaitMs);
     bool overLimit = false;
-    reader_.ReceiveUntilClosed(body,
-                               control_.maxContentLength > 0 ? static_cast<unsigned>(control_.maxContentLength) : 0,
-                               overLimit, log_, nullptr);
+    const bool passed =
+        TakeUntilClosed(control_.maxContentLength > 0 ? static_cast<unsigned>(control_.maxContentLength) : 0,
+                        overLimit);
     connection_.SetReadWaitMs(static_cast<uint32_t>(std::max(control_.readTimeoutSec, 0)) * 2 * kMsPerSec);
     // The body ended by the peer closing or by silence; either way this
     // connection carries nothing more. Cut off by a time limit, it is not
     // whole.
     const bool timeUp = reader_.LimitReached();
     connection_.Close();
+    if (!passed) return false;
     if (timeUp) {
-        body.Clear();
+        DropBody();
         return false;
     }
     if (overLimit) {
         LogOverLimit("Content length more than the maximum allowed.");
-        body.Clear();
+        DropBody();
         return false;
     }
     return true;
@@ -173,7 +193,7 @@ void ResponseFraming::SkipTrailer()
     }
 }
 
-bool ResponseFraming::ReadChunked(DataBuffer& body)
+bool ResponseFraming::ReadChunked()
 {
     for (;;) {
         uint64_t size = 0;
@@ -184,18 +204,63 @@ bool ResponseFraming::ReadChunked(DataBuffer& body)
             SkipTrailer();
             return true;
         }
-        if (control_.maxContentLength > 0 &&
-            body.Size() + size > static_cast<uint64_t>(control_.maxContentLength)) {
+        if (control_.maxContentLength > 0 && TakenSize() + size > static_cast<uint64_t>(control_.maxContentLength)) {
             connection_.Close();
-            body.Clear();
+            DropBody();
             LogOverLimit("Chunked response is too large.");
             return false;
         }
-        if (!reader_.ReceiveN(static_cast<unsigned>(size), body, log_, nullptr))
-            return Fail("Failed to get response data (b)");
+        if (!Take(static_cast<unsigned>(size))) return Fail("Failed to get response data (b)");
         DataBuffer end;
         if (!reader_.ReceiveN(2, end, log_, nullptr)) return Fail("Failed to get response data (c)");
     }
+}
+
+bool ResponseFraming::Take(unsigned length)
+{
+    if (body_ != nullptr) return reader_.ReceiveN(length, *body_, log_, nullptr);
+    while (length > 0) {
+        unsigned got = std::min(length, BufferedReader::kReceiveBlock);
+        bool timedOut = false;
+        if (!reader_.ReceiveBytes(block_.get(), got, timedOut, log_, nullptr) || !Pass(block_.get(), got))
+            return false;
+        length -= got;
+    }
+    return true;
+}
+
+bool ResponseFraming::TakeUntilClosed(unsigned limit, bool& overLimit)
+{
+    if (body_ != nullptr) {
+        reader_.ReceiveUntilClosed(*body_, limit, overLimit, log_, nullptr);
+        return true;
+    }
+    overLimit = false;
+    for (;;) {
+        unsigned got = BufferedReader::kReceiveBlock;
+        bool timedOut = false;
+        if (!reader_.ReceiveBytes(block_.get(), got, timedOut, log_, nullptr)) return true;
+        // The block that would pass the limit is not handed on.
+        if (limit > 0 && streamed_ + got > limit) {
+            overLimit = true;
+            return true;
+        }
+        if (!Pass(block_.get(), got)) return false;
+    }
+}
+
+bool ResponseFraming::Pass(const uint8_t* data, unsigned length)
+{
+    streamed_ += length;
+    sinkStopped_ = !sink_->Write(data, length);
+    return !sinkStopped_;
+}
+
+uint64_t ResponseFraming::TakenSize() const { return body_ != nullptr ? body_->Size() : streamed_; }
+
+void ResponseFraming::DropBody()
+{
+    if (body_ != nullptr) body_->Clear();
 }
 
 } // namespace plentor

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 namespace plentor {
 
+class BodySink;
 class BufferedReader;
 class DataBuffer;
 class HttpControl;
@@ -14,6 +16,7 @@ class LogBase;
 // the body by Content-Length, in chunks (extensions and trailers skipped) or
 // until the connection closes; none for 204, 1xx and 304. Gzip bodies are
 // recognised by their magic bytes, and the settings' body limit is enforced.
+// The body is appended to a buffer or streamed to a sink as it arrives.
 // It reads from any BufferedReader and leaves the connection to its owner:
 // what must be done to it (closing it, changing its read wait) it asks for
 // through Connection.
@@ -70,6 +73,10 @@ public:
     // Appends the body in the header's framing to body; false (logged, the
     // connection closed) when it could not be read whole or is over the limit.
     bool ReadBody(const HttpResponseHeader& header, DataBuffer& body);
+    // The same, handing the body bytes to sink as they arrive, a block at a
+    // time, as they came (not inflated). A refusal of the sink stops the
+    // transfer and closes the connection; the sink tells why.
+    bool StreamBody(const HttpResponseHeader& header, BodySink& sink);
     // Replaces a body that starts with the gzip magic bytes by its inflated
     // form; a body that does not inflate stays as it came.
     static void GunzipIfCompressed(DataBuffer& body, LogBase& log);
@@ -77,9 +84,19 @@ public:
     bool ExceedsMaxContent(const DataBuffer& body) const;
 
 private:
-    bool ReadChunked(DataBuffer& body);
-    bool ReadLengthFramed(int length, DataBuffer& body);
-    bool ReadUntilClosed(DataBuffer& body);
+    bool ReadFramed(const HttpResponseHeader& header);
+    bool ReadChunked();
+    bool ReadLengthFramed(int length);
+    bool ReadUntilClosed();
+    // The body's bytes go to body_ (appended) or to sink_ (streamed).
+    bool Take(unsigned length);
+    // Takes what arrives until the connection closes or goes silent, or
+    // until more than limit bytes (when not 0) have come: overLimit.
+    bool TakeUntilClosed(unsigned limit, bool& overLimit);
+    bool Pass(const uint8_t* data, unsigned length);
+    uint64_t TakenSize() const;
+    // Forgets what a buffered body holds; a streamed one is gone already.
+    void DropBody();
     // The error lines of a body over the limit.
     void LogOverLimit(const char* message) const;
     // Reads the chunk-size line; false (logged, closed) on a broken line or a
@@ -93,6 +110,11 @@ private:
     Connection& connection_;
     const HttpControl& control_;
     LogBase& log_;
+    DataBuffer* body_ = nullptr;
+    BodySink* sink_ = nullptr;
+    uint64_t streamed_ = 0;               // bytes passed to sink_
+    bool sinkStopped_ = false;            // sink_ refused a block
+    std::unique_ptr<uint8_t[]> block_;    // what a streamed body passes through
 };
 
 } // namespace plentor

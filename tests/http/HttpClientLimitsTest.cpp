@@ -22,42 +22,16 @@
 namespace plentor {
 namespace {
 
+using testing::Drip;
+using testing::Endless;
 using testing::ScriptedConnection;
 using testing::ScriptedServer;
+using testing::UrlOf;
 using testsupport::LogText;
 
 // Every case must end well before this; a hang shows as a failure here
 // rather than as a stuck suite.
 constexpr auto kBound = std::chrono::seconds(15);
-
-std::string UrlOf(const ScriptedServer& server, const std::string& path = "/")
-{
-    return "http://127.0.0.1:" + std::to_string(server.Port()) + path;
-}
-
-// After the request: first, then drip again every 100 ms for as long as the
-// client listens.
-ScriptedServer::Script Drip(std::string first, std::string drip)
-{
-    return [first, drip](ScriptedConnection& c) {
-        c.ReadRequest();
-        if (!c.Send(first)) return;
-        for (int i = 0; i < 600 && c.Send(drip); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    };
-}
-
-// After the request: head, then the same block again and again for as long
-// as the client reads.
-ScriptedServer::Script Endless(std::string head, std::string block)
-{
-    return [head, block](ScriptedConnection& c) {
-        c.ReadRequest();
-        if (!c.Send(head)) return;
-        for (int i = 0; i < 100000 && c.Send(block); ++i) {
-        }
-    };
-}
 
 struct LimitCase {
     const char* name;

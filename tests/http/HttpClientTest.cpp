@@ -20,8 +20,10 @@ namespace plentor {
 namespace {
 
 using testing::LengthResponse;
+using testing::ReplyOnce;
 using testing::ScriptedConnection;
 using testing::ScriptedServer;
+using testing::UrlOf;
 
 std::string AsString(const DataBuffer& data)
 {
@@ -36,20 +38,6 @@ std::string TargetOf(const std::string& request)
 {
     const size_t start = request.find(' ') + 1;
     return request.substr(start, request.find(' ', start) - start);
-}
-
-std::string UrlOf(const ScriptedServer& server, const std::string& path = "/")
-{
-    return "http://127.0.0.1:" + std::to_string(server.Port()) + path;
-}
-
-// A script that answers one request with fixed bytes and hangs up.
-ScriptedServer::Script ReplyOnce(std::string bytes)
-{
-    return [bytes](ScriptedConnection& c) {
-        c.ReadRequest();
-        c.Send(bytes);
-    };
 }
 
 class HttpClientTest : public ::testing::Test {
