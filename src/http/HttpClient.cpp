@@ -1,20 +1,21 @@
 #include "http/HttpClient.h"
 
 #include "base/LogBase.h"
+#include "http/BodySink.h"
 #include "http/Cookie.h"
 #include "http/CookieJar.h"
 #include "http/CookieMgr.h"
-#include "http/Gzip.h"
 #include "http/HttpCacheHooks.h"
 #include "http/HttpControl.h"
 #include "http/HttpRequest.h"
 #include "http/HttpResponseHeader.h"
 #include "http/HttpResult.h"
 #include "http/MimeField.h"
+#include "http/ResponseFraming.h"
+#include "http/StreamedBody.h"
 #include "http/ZentrelUrl.h"
 #include "text/ContentCoding.h"
 #include "text/DataBuffer.h"
-#include "text/HexDigits.h"
 
 #include <algorithm>
 #include <cstring>
@@ -69,6 +70,31 @@ private:
     HttpConnection& socket_;
 };
 
+// The response framing over one of the engine's connections, which it
+// closes or whose read wait it sets when the framing asks.
+class SocketFraming final : private ResponseFraming::Connection {
+public:
+    SocketFraming(HttpConnection& socket, const HttpControl& control, LogBase& log)
+        : socket_(socket), framing_(socket.Reader(), *this, control, log)
+    {
+    }
+
+    ResponseFraming& Framing() { return framing_; }
+
+private:
+    void Close() override { socket_.Close(); }
+    void SetReadWaitMs(uint32_t ms) override { socket_.SetMaxReadWaitMs(ms); }
+
+    HttpConnection& socket_;
+    ResponseFraming framing_;
+};
+
+// Takes a body no one wants: a redirect's, during a streamed GET.
+class DiscardSink final : public BodySink {
+public:
+    bool Write(const unsigned char* /*data*/, unsigned /*length*/) override { return true; }
+};
+
 HttpCacheHooks::ConnectOutcome ConnectOutcomeOf(bool connected, bool hostNotFound)
 {
     if (connected) return HttpCacheHooks::ConnectOutcome::Connected;
@@ -105,6 +131,13 @@ void LogTlsBodyFailure(const HttpResponseHeader& header, LogBase& log)
     log.LogData("TransferEncoding", encoding.GetString());
     log.LogDataLong("ContentLength", header.HasContentLength() ? header.GetContentLength() : 0);
     log.LogDataLong("ResponseCode", header.GetStatusCode());
+}
+
+bool BodyFailed(const HttpConnection& socket, const HttpResponseHeader& header, LogBase& log)
+{
+    if (socket.IsTls()) LogTlsBodyFailure(header, log);
+    log.LogError("Failed to fetch response data.");
+    return false;
 }
 
 } // namespace
@@ -219,6 +252,15 @@ bool HttpClient::Connect(HttpControl& control, const char* host, int port, bool 
 
 // ---------------------------------------------------------------- URL GET
 
+bool HttpClient::Get(const char* url, HttpControl& control, BodySink& sink, HttpResult& result, LogBase& log)
+{
+    sink_ = &sink;
+    DataBuffer held;   // a body from the cache on its way to the sink
+    const bool ok = Get(url, control, held, result, log);
+    sink_ = nullptr;
+    return ok;
+}
+
 bool HttpClient::Get(const char* url, HttpControl& control, DataBuffer& body, HttpResult& result, LogBase& log)
 {
     result.Reset();
@@ -287,7 +329,7 @@ bool HttpClient::CoreGet(const char* url, int depth, Mode mode, const Origin& or
     if (!CheckUrl(url, control, target, log)) return false;
     HttpCacheHooks cache(control, target.url);
     const HttpCacheHooks::Hit hit = cache.Lookup(result, body, log);
-    if (hit == HttpCacheHooks::Hit::Fresh) return true;
+    if (hit == HttpCacheHooks::Hit::Fresh) return DeliverHeld(body, log);
     if (hit == HttpCacheHooks::Hit::Redirect &&
         FollowStoredRedirect(target, depth, origin, control, cache, body, result, log))
         return true;
@@ -377,10 +419,11 @@ bool HttpClient::ReadGetResponse(HttpConnection& socket, const Target& target, i
                                  DataBuffer& body, HttpResult& result, LogBase& log)
 {
     ResponseLimits limits(socket, control);
+    SocketFraming framing(socket, control, log);
     for (;;) {
         DataBuffer raw;
         bool complete = false;
-        if (!ReadHeader(socket, raw, complete, log)) {
+        if (!framing.Framing().ReadHeader(raw, complete)) {
             socket.Close();
             // A reused connection that the server had already dropped gives
             // nothing back; that is the same case as a failed write.
@@ -397,8 +440,9 @@ bool HttpClient::ReadGetResponse(HttpConnection& socket, const Target& target, i
         if (complete) result.header.Parse(raw, log);
         body.Clear();
         if (result.header.GetStatusCode() == 0) {
-            if (!IsHeaderlessHtml(raw)) {
-                StringBuffer received(raw.Data(), static_cast<int>(std::min(raw.Size(), kSniffBytes)));
+            if (!ResponseFraming::IsHeaderlessHtml(raw)) {
+                StringBuffer received(raw.Data(),
+                                      static_cast<int>(std::min(raw.Size(), ResponseFraming::kSniffBytes)));
                 log.LogError("Invalid response header received");
                 log.LogData("received", received.GetString());
                 socket.Close();
@@ -424,19 +468,15 @@ bool HttpClient::FinishGetResponse(HttpConnection& socket, const Target& target,
                                    const Origin& origin, HttpControl& control, HttpCacheHooks& cache,
                                    DataBuffer& body, HttpResult& result, LogBase& log, bool& again)
 {
-    if (!ReadBody(socket, control, result.header, body, log)) {
-        if (socket.IsTls()) LogTlsBodyFailure(result.header, log);
-        log.LogError("Failed to fetch response data.");
-        return false;
-    }
-    GunzipIfCompressed(body, log);
-    if (ExceedsMaxContent(control, body, log)) return false;
+    if (!ReadBody(socket, control, result.header, body, log)) return false;
     StoreCookies(control, target.host.GetString(), result.header, log);
-    cache.Update(result.header, body, log);
+    // A streamed GET stores nothing: the cache keeps whole bodies, and a
+    // streamed one was never held whole.
+    if (sink_ == nullptr) cache.Update(result.header, body, log);
 
     if (mode == Mode::Fresh) {
         socket.Close();
-    } else if (IsClose(result.header)) {
+    } else if (ResponseFraming::IsClose(result.header)) {
         log.LogInfo("Got connection:close header");
         socket.Close();
     }
@@ -446,8 +486,41 @@ bool HttpClient::FinishGetResponse(HttpConnection& socket, const Target& target,
         body.Clear();
         again = true;
     }
-    if (status == 304) cache.Revalidate(result, body, log);
+    if (status == 304 && cache.Revalidate(result, body, log)) return DeliverHeld(body, log);
     return true;
+}
+
+bool HttpClient::ReadBody(HttpConnection& socket, const HttpControl& control, const HttpResponseHeader& header,
+                          DataBuffer& body, LogBase& log)
+{
+    SocketFraming framing(socket, control, log);
+    if (sink_ != nullptr) return StreamBody(framing.Framing(), socket, control, header, body, log);
+    if (!framing.Framing().ReadBody(header, body)) return BodyFailed(socket, header, log);
+    ResponseFraming::GunzipIfCompressed(body, log);
+    return !framing.Framing().ExceedsMaxContent(body);
+}
+
+// body holds what was read already: the start of a page without header.
+bool HttpClient::StreamBody(ResponseFraming& framing, HttpConnection& socket, const HttpControl& control,
+                            const HttpResponseHeader& header, DataBuffer& body, LogBase& log)
+{
+    const int status = header.GetStatusCode();
+    if ((status == 301 || status == 302) && control.followRedirects) {
+        // Only the final response's body is the caller's.
+        DiscardSink discard;
+        return framing.StreamBody(header, discard) || BodyFailed(socket, header, log);
+    }
+    StreamedBody streamed(*sink_, control.maxContentLength, log);
+    const bool started = streamed.Write(body.Data(), body.Size());
+    body.Clear();
+    if (!started) socket.Close();
+    if (!started || !framing.StreamBody(header, streamed)) return BodyFailed(socket, header, log);
+    return streamed.Finish();
+}
+
+bool HttpClient::DeliverHeld(const DataBuffer& body, LogBase& log)
+{
+    return sink_ == nullptr || StreamedBody::WriteHeld(*sink_, body, log);
 }
 
 bool HttpClient::Redirect(const Target& target, int depth, const Origin& origin, HttpControl& control,
@@ -643,162 +716,6 @@ void HttpClient::AppendFirefoxSet(const Target& target, const StringBuffer& cook
     AppendLine(out, "Authorization: ", auth);
 }
 
-// ---------------------------------------------------------------- response
-
-bool HttpClient::ReadHeader(HttpConnection& socket, DataBuffer& raw, bool& complete, LogBase& log)
-{
-    complete = socket.ReadUntilBlankLine(raw, log);
-    return complete || !raw.IsEmpty();
-}
-
-bool HttpClient::IsHeaderlessHtml(const DataBuffer& raw)
-{
-    StringBuffer start(raw.Data(), static_cast<int>(std::min(raw.Size(), kSniffBytes)));
-    return start.BeginsWith("<!---") || start.ContainsNoCase("<html");
-}
-
-bool HttpClient::IsClose(const HttpResponseHeader& header)
-{
-    StringBuffer value;
-    header.GetField("Connection", value);
-    value.Trim();
-    return value.EqualsNoCase("close");
-}
-
-bool HttpClient::ExceedsMaxContent(const HttpControl& control, const DataBuffer& body, LogBase& log)
-{
-    if (control.maxContentLength <= 0 || body.Size() <= static_cast<unsigned>(control.maxContentLength))
-        return false;
-    log.LogError("Content length more than the maximum allowed...");
-    log.LogDataLong("maxContentLength", control.maxContentLength);
-    return true;
-}
-
-void HttpClient::GunzipIfCompressed(DataBuffer& body, LogBase& log)
-{
-    if (body.Size() < kMinGzipBytes || body.Data()[0] != 0x1F || body.Data()[1] != 0x8B) return;
-    DataBuffer inflated;
-    if (Gzip::Gunzip(body, inflated, log)) body.TakeFrom(inflated);
-}
-
-bool HttpClient::ReadBody(HttpConnection& socket, HttpControl& control, const HttpResponseHeader& header,
-                          DataBuffer& body, LogBase& log)
-{
-    const int status = header.GetStatusCode();
-    // 204 carries no body whatever length it states.
-    const bool framed = (status >= 200 && status <= 299 && status != 204) || status == 301 || status == 302 ||
-                        status == 303 || status == 307;
-    if (!framed && status < 400) return true;
-    // An error answer that states no length still carries a body in some
-    // framing; leaving it unread would corrupt the next kept-alive exchange.
-    if (status >= 400 && header.HasContentLength() && header.GetContentLength() == 0) return true;
-
-    StringBuffer encoding;
-    header.GetField("Transfer-Encoding", encoding);
-    encoding.Trim();
-    if (encoding.EqualsNoCase("chunked")) return ReadChunked(socket, control, body, log);
-
-    if (header.ContentLengthInvalid()) {
-        // Whatever follows cannot be told apart from the next response.
-        log.LogError("Invalid Content-Length");
-        socket.Close();
-        return false;
-    }
-    if (header.HasContentLength()) {
-        const int length = header.GetContentLength();
-        if (length <= 0) return true;
-        if (control.maxContentLength > 0 && control.maxContentLength < length) {
-            log.LogError("Content length more than the maximum allowed.");
-            log.LogDataLong("maxContentLength", control.maxContentLength);
-            socket.Close();
-            return false;
-        }
-        if (!socket.ReceiveN(static_cast<unsigned>(length), body, log)) {
-            socket.Close();
-            return false;
-        }
-        return true;
-    }
-    socket.SetMaxReadWaitMs(kUntilCloseWaitMs);
-    bool overLimit = false;
-    socket.ReceiveUntilClosed(body, control.maxContentLength > 0 ? static_cast<unsigned>(control.maxContentLength) : 0,
-                              overLimit, log);
-    socket.SetMaxReadWaitMs(static_cast<uint32_t>(std::max(control.readTimeoutSec, 0)) * 2 * kMsPerSec);
-    // The body ended by the peer closing or by silence; either way this
-    // connection carries nothing more. Cut off by a time limit, it is not
-    // whole.
-    const bool timeUp = socket.LimitReached();
-    socket.Close();
-    if (timeUp) {
-        body.Clear();
-        return false;
-    }
-    if (overLimit) {
-        log.LogError("Content length more than the maximum allowed.");
-        log.LogDataLong("maxContentLength", control.maxContentLength);
-        body.Clear();
-        return false;
-    }
-    return true;
-}
-
-bool HttpClient::ReadChunked(HttpConnection& socket, HttpControl& control, DataBuffer& body, LogBase& log)
-{
-    for (;;) {
-        DataBuffer line;
-        if (!socket.ReadCrlfLine(line, log)) {
-            log.LogError("Failed to get response data (a)");
-            socket.Close();
-            return false;
-        }
-        uint64_t size = 0;
-        unsigned digits = 0;
-        for (; digits < line.Size(); ++digits) {
-            const int v = HexDigits::Value(static_cast<char>(line.Data()[digits]));
-            if (v < 0) break;
-            size = size * 16 + static_cast<unsigned>(v);
-            if (size > kMaxChunkSize) {
-                log.LogError("Invalid chunk size");
-                socket.Close();
-                return false;
-            }
-        }
-        if (digits == 0) return true;
-        if (size == 0) {
-            // Trailer fields up to the empty line that ends the message.
-            for (;;) {
-                DataBuffer trailer;
-                if (!socket.ReadCrlfLine(trailer, log)) {
-                    socket.Close();
-                    return true;
-                }
-                StringBuffer text(trailer.Data(), static_cast<int>(trailer.Size()));
-                text.Trim();
-                if (text.IsEmpty()) return true;
-            }
-        }
-        if (control.maxContentLength > 0 &&
-            body.Size() + size > static_cast<uint64_t>(control.maxContentLength)) {
-            socket.Close();
-            log.LogError("Chunked response is too large.");
-            body.Clear();
-            log.LogDataLong("maxContentLength", control.maxContentLength);
-            return false;
-        }
-        if (!socket.ReceiveN(static_cast<unsigned>(size), body, log)) {
-            log.LogError("Failed to get response data (b)");
-            socket.Close();
-            return false;
-        }
-        DataBuffer end;
-        if (!socket.ReceiveN(2, end, log)) {
-            log.LogError("Failed to get response data (c)");
-            socket.Close();
-            return false;
-        }
-    }
-}
-
 // ---------------------------------------------------------------- built request
 
 bool HttpClient::SendAndRead(HttpControl& control, bool useTls, HttpRequest& request, HttpResult& result,
@@ -868,8 +785,11 @@ bool HttpClient::ReadBuiltResponse(HttpControl& control, const HttpRequest& requ
 {
     again = false;
     ResponseLimits limits(socket_, control);
+    SocketFraming framing(socket_, control, log);
     DataBuffer raw;
-    if (!socket_.ReadUntilBlankLine(raw, log)) {
+    bool complete = false;
+    framing.Framing().ReadHeader(raw, complete);
+    if (!complete) {
         log.LogError("Failed to get response header");
         socket_.Close();
         return false;
@@ -884,18 +804,10 @@ bool HttpClient::ReadBuiltResponse(HttpControl& control, const HttpRequest& requ
         return false;
     }
     body.Clear();
-    if (!request.IsHead()) {
-        if (!ReadBody(socket_, control, result.header, body, log)) {
-            if (socket_.IsTls()) LogTlsBodyFailure(result.header, log);
-            log.LogError("Failed to fetch response data.");
-            return false;
-        }
-        GunzipIfCompressed(body, log);
-        if (ExceedsMaxContent(control, body, log)) return false;
-    }
+    if (!request.IsHead() && !ReadBody(socket_, control, result.header, body, log)) return false;
     if (status == 100) {
         if (result.header.HasField("Connection")) log.LogInfo("Got 'connection: close' header on status code 100");
-    } else if (IsClose(result.header)) {
+    } else if (ResponseFraming::IsClose(result.header)) {
         socket_.Close();
     }
     StoreCookies(control, host_.GetString(), result.header, log);

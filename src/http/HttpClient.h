@@ -7,6 +7,7 @@
 
 namespace plentor {
 
+class BodySink;
 class DataBuffer;
 class HttpCacheHooks;
 class HttpControl;
@@ -14,26 +15,19 @@ class HttpRequest;
 class HttpResponseHeader;
 class HttpResult;
 class LogBase;
+class ResponseFraming;
 
 // One HTTP/1.1 transaction at a time over one kept-alive connection: writes
-// the request, reads the response header and the body in the server's
-// framing, gunzips, stores cookies, honours "Connection: close" and follows
-// redirects. One client per pooled connection.
+// the request, reads the response through ResponseFraming, stores cookies,
+// honours "Connection: close" and follows redirects. One client per pooled
+// connection.
 class HttpClient {
 public:
     // Redirects followed and unreadable headers retried share this depth:
     // the first GET runs at depth 0, so four redirects are followed.
     static constexpr int kMaxDepth = 4;
-    // How much of an unreadable response is examined and logged.
-    static constexpr unsigned kSniffBytes = 500;
-    // A gzip member is at least this long; shorter bodies are never inflated.
-    static constexpr unsigned kMinGzipBytes = 11;
     // How long a kept-alive socket may take to become writable.
     static constexpr uint32_t kWritableWaitSecs = 1;
-    // A body framed by the connection closing ends after this much silence.
-    static constexpr uint32_t kUntilCloseWaitMs = 2000;
-    // Chunk sizes from here up are garbage: no body this client keeps comes near.
-    static constexpr uint64_t kMaxChunkSize = 0x7FFFFFFF;
 
     HttpClient() = default;
     virtual ~HttpClient() = default;
@@ -44,6 +38,11 @@ public:
     // cannot be written (or a reused connection turns out dead) the
     // connection is re-opened once and the GET repeated.
     bool Get(const char* url, HttpControl& control, DataBuffer& body, HttpResult& result, LogBase& log);
+    // The same GET, with the final response's body handed to sink as it
+    // arrives (inflated when gzip, counted against maxContentLength) instead
+    // of held; redirect bodies are read past. A sink that refuses a block
+    // ends the transfer. Nothing of a streamed GET is stored in the cache.
+    bool Get(const char* url, HttpControl& control, BodySink& sink, HttpResult& result, LogBase& log);
 
     // Makes sure the client is connected to host:port (built-request path).
     bool Connect(HttpControl& control, const char* host, int port, bool useTls, LogBase& log);
@@ -122,17 +121,16 @@ private:
     void SerializeBuilt(HttpControl& control, HttpRequest& request, DataBuffer& bytes, LogBase& log);
     bool ReadBuiltResponse(HttpControl& control, const HttpRequest& request, HttpResult& result, DataBuffer& body,
                            bool& again, LogBase& log);
+    // The body of a response: buffered (inflated, checked against the
+    // limit), or streamed to sink_ during a streamed GET.
+    bool ReadBody(HttpConnection& socket, const HttpControl& control, const HttpResponseHeader& header,
+                  DataBuffer& body, LogBase& log);
+    bool StreamBody(ResponseFraming& framing, HttpConnection& socket, const HttpControl& control,
+                    const HttpResponseHeader& header, DataBuffer& body, LogBase& log);
+    // During a streamed GET, a body that is held already (from the cache)
+    // goes to the sink whole.
+    bool DeliverHeld(const DataBuffer& body, LogBase& log);
     static bool MakeRedirectUrl(const char* oldUrl, const StringBuffer& location, StringBuffer& out);
-
-    // Reads the header block; false only when nothing at all arrived.
-    static bool ReadHeader(HttpConnection& socket, DataBuffer& raw, bool& complete, LogBase& log);
-    static bool IsHeaderlessHtml(const DataBuffer& raw);
-    static bool ReadBody(HttpConnection& socket, HttpControl& control, const HttpResponseHeader& header,
-                         DataBuffer& body, LogBase& log);
-    static bool ReadChunked(HttpConnection& socket, HttpControl& control, DataBuffer& body, LogBase& log);
-    static void GunzipIfCompressed(DataBuffer& body, LogBase& log);
-    static bool ExceedsMaxContent(const HttpControl& control, const DataBuffer& body, LogBase& log);
-    static bool IsClose(const HttpResponseHeader& header);
 
     void SetTimeouts(HttpConnection& socket, const HttpControl& control) const;
     bool ConnectSocket(HttpConnection& socket, HttpControl& control, const char* host, int port,
@@ -144,6 +142,7 @@ private:
     int port_ = 80;
     bool useTls_ = false;
     HttpConnection socket_;   // plain socket or TLS channel, as the server needs
+    BodySink* sink_ = nullptr;   // where a streamed GET in progress puts its final body; null: buffered
 };
 
 } // namespace plentor

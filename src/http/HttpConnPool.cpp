@@ -30,8 +30,7 @@ HttpClient& HttpConnPool::GetConnection(const char* host, int port, LogBase& /*l
     return *connections_.back();
 }
 
-bool HttpConnPool::QuickGet(const char* url, HttpControl& control, DataBuffer& body, HttpResult& result,
-                            LogBase& log)
+HttpClient* HttpConnPool::ClientForUrl(const char* url, HttpControl& control, LogBase& log)
 {
     StringBuffer host, login, password, path, query, fragment;
     int port = ZentrelUrl::kHttpPort;
@@ -39,14 +38,28 @@ bool HttpConnPool::QuickGet(const char* url, HttpControl& control, DataBuffer& b
         !ZentrelUrl::CrackUrl(url, host, port, login, password, path, query, fragment)) {
         log.LogError("Failed to parse URL");
         log.LogData("url", url != nullptr ? url : "");
-        return false;
+        return nullptr;
     }
     if (!login.IsEmpty() && !password.IsEmpty()) {
         control.login = login;
         control.password = password;
     }
     // A connection is keyed by the server it talks to, also through a proxy.
-    return GetConnection(host.GetString(), port, log).Get(url, control, body, result, log);
+    return &GetConnection(host.GetString(), port, log);
+}
+
+bool HttpConnPool::QuickGet(const char* url, HttpControl& control, DataBuffer& body, HttpResult& result,
+                            LogBase& log)
+{
+    HttpClient* client = ClientForUrl(url, control, log);
+    return client != nullptr && client->Get(url, control, body, result, log);
+}
+
+bool HttpConnPool::QuickGet(const char* url, HttpControl& control, BodySink& sink, HttpResult& result,
+                            LogBase& log)
+{
+    HttpClient* client = ClientForUrl(url, control, log);
+    return client != nullptr && client->Get(url, control, sink, result, log);
 }
 
 bool HttpConnPool::SendRequest(const char* domain, int port, bool useTls, HttpRequest& request,

@@ -7,6 +7,7 @@
 
 namespace plentor {
 
+class BodySink;
 class DataBuffer;
 class HttpControl;
 class HttpRequest;
@@ -33,6 +34,8 @@ public:
     // GET of a URL over the pooled connection for its server. A login and
     // password in the URL replace those of the settings.
     bool QuickGet(const char* url, HttpControl& control, DataBuffer& body, HttpResult& result, LogBase& log);
+    // The same GET with the body streamed to sink (see HttpClient::Get).
+    bool QuickGet(const char* url, HttpControl& control, BodySink& sink, HttpResult& result, LogBase& log);
 
     // Sends a built request to domain:port (0 means 80) and reads the reply.
     bool SendRequest(const char* domain, int port, bool useTls, HttpRequest& request, HttpControl& control,
@@ -45,6 +48,10 @@ public:
     void CloseAll() { connections_.clear(); }
 
 private:
+    // The pooled client for the URL's server, with the URL's credentials
+    // put into the settings; null (logged) when the URL does not parse.
+    HttpClient* ClientForUrl(const char* url, HttpControl& control, LogBase& log);
+
     int maxConnections_ = kDefaultMaxConnections;
     std::vector<std::unique_ptr<HttpClient>> connections_;   // least recently used first
 };

@@ -8,7 +8,6 @@
 
 namespace plentor {
 
-class DataBuffer;
 class LogBase;
 
 // One connection of the engine, plain or TLS: the engine writes requests
@@ -39,25 +38,17 @@ public:
     bool WaitWritable(uint32_t seconds, LogBase& log);
     bool SendBytes(const void* data, unsigned length, LogBase& log);
 
-    bool ReadUntilBlankLine(DataBuffer& out, LogBase& log) { return Reader().ReadUntilBlankLine(out, log, nullptr); }
-    bool ReadCrlfLine(DataBuffer& out, LogBase& log) { return Reader().ReadCrlfLine(out, log, nullptr); }
-    bool ReceiveN(unsigned length, DataBuffer& out, LogBase& log) { return Reader().ReceiveN(length, out, log, nullptr); }
-    bool ReceiveUntilClosed(DataBuffer& out, LogBase& log) { return Reader().ReceiveUntilClosed(out, log, nullptr); }
-    bool ReceiveUntilClosed(DataBuffer& out, unsigned limit, bool& overLimit, LogBase& log)
-    {
-        return Reader().ReceiveUntilClosed(out, limit, overLimit, log, nullptr);
-    }
+    // The reading half of the connection: the socket's own readers, or those
+    // over the channel's decrypted data.
+    BufferedReader& Reader() { return tls_ ? static_cast<BufferedReader&>(tlsReader_) : socket_; }
 
     // Time limits over the reads of one response (see BufferedReader); 0 or
     // fewer seconds: none.
     void StartLimit(BufferedReader::Limit which, int seconds, const char* name);
     void ClearLimit(BufferedReader::Limit which);
     void ClearLimits();
-    bool LimitReached() { return Reader().LimitReached(); }
 
 private:
-    BufferedReader& Reader() { return tls_ ? static_cast<BufferedReader&>(tlsReader_) : socket_; }
-
     bool tls_ = false;
     int connectTimeoutSecs_ = 10;
     ZentrelSocket socket_;

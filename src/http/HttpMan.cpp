@@ -26,6 +26,14 @@ bool HasHighByte(const DataBuffer& body)
     return !body.IsAscii7();
 }
 
+StringBuffer Trimmed(const char* url)
+{
+    StringBuffer trimmed;
+    trimmed.SetString(url != nullptr ? url : "");
+    trimmed.Trim();
+    return trimmed;
+}
+
 } // namespace
 
 void HttpMan::SetMimicFirefox(bool on)
@@ -58,11 +66,16 @@ bool HttpMan::Judge(bool transferred) const
 
 bool HttpMan::QuickGetBytes(const char* url, DataBuffer& out)
 {
-    StringBuffer trimmed;
-    trimmed.SetString(url != nullptr ? url : "");
-    trimmed.Trim();
+    const StringBuffer trimmed = Trimmed(url);
     result_.Reset();
     return Judge(FetchRaw(trimmed.GetString(), out));
+}
+
+bool HttpMan::QuickGetToSink(const char* url, BodySink& sink)
+{
+    const StringBuffer trimmed = Trimmed(url);
+    result_.Reset();
+    return Judge(pool_.QuickGet(trimmed.GetString(), control_, sink, result_, log_));
 }
 
 bool HttpMan::QuickGetHtml(const char* url, StringBuffer& out)

@@ -7,6 +7,7 @@
 
 namespace plentor {
 
+class BodySink;
 class ClsHttpRequest;
 class ClsHttpResponse;
 class DataBuffer;
@@ -47,6 +48,11 @@ public:
     // GETs the URL; out gets the body bytes unchanged. True when the transfer
     // worked and the status is below 400.
     bool QuickGetBytes(const char* url, DataBuffer& out);
+    // GETs the URL and hands the body to sink as it arrives, inflated when
+    // gzip, holding no more than about a block of it; maxContentLength counts
+    // the bytes delivered. True when the transfer worked, the sink took
+    // everything and the status is below 400.
+    bool QuickGetToSink(const char* url, BodySink& sink);
     // Sends a built request to domain:port (0 means 80). A new response the
     // caller deletes, or null (logged). The status is not judged here.
     ClsHttpResponse* SendRequest(const char* domain, int port, bool useTls, ClsHttpRequest& request);

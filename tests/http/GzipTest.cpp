@@ -1,14 +1,19 @@
 #include "http/Gzip.h"
 
+#include "http/BodySink.h"
+#include "http/GzipStream.h"
+
 #include "log/Logger.h"
 #include "text/DataBuffer.h"
 #include "text/StringBuffer.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <zlib.h>
@@ -231,6 +236,103 @@ TEST(GzipTest, BadSecondMemberFailsTheWhole)
     EXPECT_FALSE(r.ok);
     EXPECT_TRUE(r.output.empty());
     EXPECT_NE(r.log.find("Compressed data is truncated"), std::string::npos) << r.log;
+}
+
+// Collects what a GzipStream writes; refuses once it holds refuseAfter bytes.
+class CollectingSink final : public BodySink {
+public:
+    explicit CollectingSink(size_t refuseAfter = SIZE_MAX) : refuseAfter_(refuseAfter) {}
+
+    bool Write(const unsigned char* data, unsigned length) override
+    {
+        if (bytes.size() >= refuseAfter_) return false;
+        bytes.append(reinterpret_cast<const char*>(data), length);
+        largestWrite = std::max(largestWrite, length);
+        return true;
+    }
+
+    std::string bytes;
+    unsigned largestWrite = 0;
+
+private:
+    size_t refuseAfter_;
+};
+
+// Feeds input to a stream in pieces of the given size.
+Result Stream(const Bytes& input, size_t piece, CollectingSink& sink)
+{
+    Logger log;
+    GzipStream stream(sink);
+    bool ok = true;
+    for (size_t at = 0; ok && at < input.size(); at += piece) {
+        const auto n = static_cast<unsigned>(std::min(piece, input.size() - at));
+        ok = stream.Write(input.data() + at, n, log);
+    }
+    ok = ok && stream.Finish(log);
+    return {ok, sink.bytes, Text(log)};
+}
+
+constexpr size_t kPieces[] = {1, 2, 7, 4096, SIZE_MAX};
+
+TEST(GzipStreamTest, InflatesInAnyPiecesWhatGunzipInflates)
+{
+    const Bytes withFields =
+        GzipWithZlib(Random(100000), {"index.html", "all fields", std::string("XY\x02\x00" "zz", 6), true});
+    Bytes twoMembers = GzipWithZlib("first part, ");
+    const Bytes second = GzipWithZlib(Repetitive(70000), {"b.txt", "", "", false});
+    twoMembers.insert(twoMembers.end(), second.begin(), second.end());
+    Bytes emptyMemberAfter = GzipWithZlib("body");
+    for (uint8_t b : Bytes{0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0})
+        emptyMemberAfter.push_back(b);
+    Bytes junkAfter = GzipWithZlib("body");
+    for (uint8_t b : Bytes{0x1F, 0x8B, 8, 'x', 'y'})
+        junkAfter.push_back(b);
+    for (const Bytes* input : {&withFields, &std::as_const(twoMembers), &std::as_const(emptyMemberAfter),
+                               &std::as_const(junkAfter)}) {
+        const Result whole = Gunzip(*input);
+        ASSERT_TRUE(whole.ok) << whole.log;
+        for (size_t piece : kPieces) {
+            SCOPED_TRACE("pieces of " + std::to_string(piece));
+            CollectingSink sink;
+            const Result r = Stream(*input, piece, sink);
+            EXPECT_TRUE(r.ok) << r.log;
+            EXPECT_TRUE(r.output == whole.output);
+            EXPECT_LE(sink.largestWrite, 32u * 1024);
+        }
+    }
+}
+
+TEST(GzipStreamTest, DataEndingInsideAMemberFailsAtTheEnd)
+{
+    const Bytes gz = GzipWithZlib(Random(20000));
+    const FailureCase cases[] = {
+        {"deflate data cut off", Truncated(gz, 1000), "Compressed data is truncated"},
+        {"trailer cut off", Truncated(gz, 4), "Not enough data for trailing CRC32 or ISIZE"},
+        {"name cut off", {0x1F, 0x8B, 8, 0x08, 0, 0, 0, 0, 0, 3, 'a', 'b'}, "Buffer would have been overrun"},
+    };
+    for (const FailureCase& c : cases) {
+        for (size_t piece : kPieces) {
+            SCOPED_TRACE(std::string(c.what) + ", pieces of " + std::to_string(piece));
+            CollectingSink sink;
+            const Result r = Stream(c.input, piece, sink);
+            EXPECT_FALSE(r.ok);
+            EXPECT_NE(r.log.find(c.message), std::string::npos) << r.log;
+        }
+    }
+}
+
+TEST(GzipStreamTest, ARefusingSinkStopsTheStream)
+{
+    const std::string text = Repetitive(300000);
+    CollectingSink sink(100000);
+    Logger log;
+    GzipStream stream(sink);
+    const Bytes gz = GzipWithZlib(text);
+    EXPECT_FALSE(stream.Write(gz.data(), static_cast<unsigned>(gz.size()), log));
+    EXPECT_FALSE(stream.Write(gz.data(), 1, log)) << "nothing more is taken";
+    EXPECT_FALSE(stream.Finish(log));
+    EXPECT_LT(sink.bytes.size(), text.size());
+    EXPECT_EQ(text.compare(0, sink.bytes.size(), sink.bytes), 0);
 }
 
 } // namespace

@@ -26,8 +26,10 @@ namespace plentor {
 namespace {
 
 using testing::LengthResponse;
+using testing::ReplyOnce;
 using testing::ScriptedConnection;
 using testing::ScriptedServer;
+using testing::UrlOf;
 using testsupport::LogText;
 using testsupport::NginxServer;
 
@@ -46,19 +48,6 @@ std::string TargetOf(const std::string& request)
 {
     const size_t start = request.find(' ') + 1;
     return request.substr(start, request.find(' ', start) - start);
-}
-
-std::string UrlOf(const ScriptedServer& server, const std::string& path)
-{
-    return "http://127.0.0.1:" + std::to_string(server.Port()) + path;
-}
-
-ScriptedServer::Script ReplyOnce(std::string bytes)
-{
-    return [bytes](ScriptedConnection& c) {
-        c.ReadRequest();
-        c.Send(bytes);
-    };
 }
 
 // Answers each request on the connection by its target until the client closes.

@@ -23,8 +23,11 @@
 namespace plentor {
 namespace {
 
+using testing::Drip;
+using testing::Endless;
 using testing::ScriptedConnection;
 using testing::ScriptedServer;
+using testing::UrlOf;
 using testsupport::LogText;
 using testsupport::PeakMemory;
 
@@ -34,35 +37,6 @@ constexpr auto kBound = std::chrono::seconds(15);
 // What a transfer may add to the process's peak memory, far below what the
 // endless servers below would send if nothing stopped the client.
 constexpr uint64_t kMemoryBound = 64u * 1024 * 1024;
-
-std::string UrlOf(const ScriptedServer& server, const std::string& path = "/")
-{
-    return "http://127.0.0.1:" + std::to_string(server.Port()) + path;
-}
-
-// After the request: first, then drip again every 100 ms for as long as the
-// client listens.
-ScriptedServer::Script Drip(std::string first, std::string drip)
-{
-    return [first, drip](ScriptedConnection& c) {
-        c.ReadRequest();
-        if (!c.Send(first)) return;
-        for (int i = 0; i < 600 && c.Send(drip); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    };
-}
-
-// After the request: head, then the same block again and again for as long
-// as the client reads.
-ScriptedServer::Script Endless(std::string head, std::string block)
-{
-    return [head, block](ScriptedConnection& c) {
-        c.ReadRequest();
-        if (!c.Send(head)) return;
-        for (int i = 0; i < 100000 && c.Send(block); ++i) {
-        }
-    };
-}
 
 struct LimitCase {
     const char* name;

@@ -1,4 +1,5 @@
 #include "http/HttpClient.h"
+#include "support/Gzipped.h"
 #include "support/LogText.h"
 
 #include "http/HttpConnPool.h"
@@ -11,7 +12,6 @@
 #include "text/StringBuffer.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <string>
 #include <vector>
@@ -20,50 +20,24 @@ namespace plentor {
 namespace {
 
 using testing::LengthResponse;
+using testing::ReplyOnce;
 using testing::ScriptedConnection;
 using testing::ScriptedServer;
+using testing::UrlOf;
 
 std::string AsString(const DataBuffer& data)
 {
     return std::string(reinterpret_cast<const char*>(data.Data()), data.Size());
 }
 
+using testsupport::Gzipped;
 using testsupport::LogText;
-
-std::string Gzipped(const std::string& text)
-{
-    z_stream stream{};
-    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-    std::string out(text.size() + 64, '\0');
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    stream.avail_in = static_cast<uInt>(text.size());
-    stream.next_out = reinterpret_cast<Bytef*>(out.data());
-    stream.avail_out = static_cast<uInt>(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(stream.total_out);
-    deflateEnd(&stream);
-    return out;
-}
 
 // The request line's target ("/hop2").
 std::string TargetOf(const std::string& request)
 {
     const size_t start = request.find(' ') + 1;
     return request.substr(start, request.find(' ', start) - start);
-}
-
-std::string UrlOf(const ScriptedServer& server, const std::string& path = "/")
-{
-    return "http://127.0.0.1:" + std::to_string(server.Port()) + path;
-}
-
-// A script that answers one request with fixed bytes and hangs up.
-ScriptedServer::Script ReplyOnce(std::string bytes)
-{
-    return [bytes](ScriptedConnection& c) {
-        c.ReadRequest();
-        c.Send(bytes);
-    };
 }
 
 class HttpClientTest : public ::testing::Test {

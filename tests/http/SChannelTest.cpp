@@ -591,7 +591,7 @@ TEST_F(SChannelPeerTest, ResponseLimitCutsOffARecordDrippedByteByByte)
     connection.StartLimit(BufferedReader::Limit::Response, 1, "responseTimeoutSec");
     const auto start = std::chrono::steady_clock::now();
     DataBuffer header;
-    EXPECT_FALSE(connection.ReadUntilBlankLine(header, log));
+    EXPECT_FALSE(connection.Reader().ReadUntilBlankLine(header, log, nullptr));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
     const std::string text = LogText(log);
     EXPECT_TRUE(Has(text, "Transfer stopped: time limit reached")) << text;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cctype>
 #include <cstdlib>
 #include <functional>
@@ -171,6 +172,45 @@ inline std::string LengthResponse(const std::string& body, const std::string& st
 {
     return "HTTP/1.1 " + status + "\r\n" + fields + "Content-Length: " + std::to_string(body.size()) +
            "\r\n\r\n" + body;
+}
+
+// The URL of path on the server.
+inline std::string UrlOf(const ScriptedServer& server, const std::string& path = "/")
+{
+    return "http://127.0.0.1:" + std::to_string(server.Port()) + path;
+}
+
+// A script that answers one request with fixed bytes and hangs up.
+inline ScriptedServer::Script ReplyOnce(std::string bytes)
+{
+    return [bytes](ScriptedConnection& c) {
+        c.ReadRequest();
+        c.Send(bytes);
+    };
+}
+
+// After the request: first, then drip again every 100 ms for as long as the
+// client listens (a minute at most).
+inline ScriptedServer::Script Drip(std::string first, std::string drip)
+{
+    return [first, drip](ScriptedConnection& c) {
+        c.ReadRequest();
+        if (!c.Send(first)) return;
+        for (int i = 0; i < 600 && c.Send(drip); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    };
+}
+
+// After the request: head, then the same block again and again for as long
+// as the client reads.
+inline ScriptedServer::Script Endless(std::string head, std::string block)
+{
+    return [head, block](ScriptedConnection& c) {
+        c.ReadRequest();
+        if (!c.Send(head)) return;
+        for (int i = 0; i < 100000 && c.Send(block); ++i) {
+        }
+    };
 }
 
 } // namespace plentor::testing

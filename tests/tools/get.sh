@@ -58,6 +58,123 @@ run get "http://127.0.0.1:$port/"
 expect_rc 1 "get without a server"
 expect_no_stdout "get without a server"
 
+# --- limits over a hostile peer
+
+# A loopback peer that answers one GET badly: "endless" sends a header and
+# then a body for as long as the client reads, "drip" sends its header a byte
+# every half second. It prints its port; once the client has gone it writes
+# the number of bytes it sent to the file named by its second argument.
+cat >"$work/hostile.py" <<'PY'
+import socket, sys, time
+mode, count_file = sys.argv[1], sys.argv[2]
+server = socket.socket()
+server.bind(("127.0.0.1", 0))
+server.listen(1)
+print(server.getsockname()[1], flush=True)
+conn, _ = server.accept()
+request = b""
+while b"\r\n\r\n" not in request:
+    piece = conn.recv(4096)
+    if not piece:
+        break
+    request += piece
+sent = 0
+deadline = time.monotonic() + 60
+try:
+    if mode == "endless":
+        conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n\r\n")
+        block = b"x" * (1 << 20)
+        while time.monotonic() < deadline:
+            conn.sendall(block)
+            sent += len(block)
+    else:
+        for byte in b"HTTP/1.1 200 OK\r\nX-Drip: " + b"d" * 120:
+            conn.sendall(bytes([byte]))
+            sent += 1
+            time.sleep(0.5)
+except OSError:
+    pass
+with open(count_file, "w") as f:
+    f.write(str(sent))
+PY
+
+# Runs a command with stdout thrown away and stderr in a file; prints its
+# exit status, the seconds it took and its peak resident set in kB.
+cat >"$work/measure.py" <<'PY'
+import resource, subprocess, sys, time
+start = time.monotonic()
+with open(sys.argv[1], "wb") as err:
+    rc = subprocess.call(sys.argv[2:], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=err)
+print(rc, "%.2f" % (time.monotonic() - start), resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)
+PY
+
+# start_hostile MODE: starts the peer; sets HOSTILE_BASE and HOSTILE_SENT (its count file).
+start_hostile() {
+    HOSTILE_SENT=$work/hostile-$1.sent
+    rm -f "$work/hostile.port" "$HOSTILE_SENT"
+    mkfifo "$work/hostile.port"
+    python3 "$work/hostile.py" "$1" "$HOSTILE_SENT" >"$work/hostile.port" &
+    server_pids+=($!)
+    local port=
+    read -r -t $((SERVER_WAIT_TICKS / 10)) port <"$work/hostile.port"
+    [ -n "$port" ] || { echo "FAIL: the $1 peer did not start"; exit 1; }
+    HOSTILE_BASE=http://127.0.0.1:$port
+}
+
+# measured ARGS...: runs the tool through measure.py; sets RC, SECONDS_TAKEN
+# and PEAK_KB, with stderr in $work/err.
+measured() {
+    read -r RC SECONDS_TAKEN PEAK_KB < <(python3 "$work/measure.py" "$work/err.raw" "${LAUNCHER[@]}" "$PLENTOR_EXE" "$@")
+    tr -d '\r' <"$work/err.raw" >"$work/err"
+}
+
+# sent_count: what the peer sent, once it has noticed the client is gone.
+sent_count() {
+    for _ in $(seq "$SERVER_WAIT_TICKS"); do [ -s "$HOSTILE_SENT" ] && break; sleep 0.1; done
+    cat "$HOSTILE_SENT" 2>/dev/null || echo 0
+}
+
+# expect_seconds LOW HIGH NAME: the run took from LOW up to HIGH seconds.
+expect_seconds() {
+    python3 -c "import sys; sys.exit(0 if $1 <= $SECONDS_TAKEN < $2 else 1)"
+    check $? "$3: took $SECONDS_TAKEN s, expected $1 to $2 s"
+}
+
+# The limit must end the run about when it says: Wine adds its start-up time.
+if [ "$WINDOWS" = 1 ]; then LIMIT_SLACK=15; else LIMIT_SLACK=4; fi
+MAX_PEAK_KB=$((32 * 1024))    # a streamed body needs a few blocks, not its size
+
+# A body without end, streamed with --bytes: the whole-response limit ends it
+# after two seconds, and memory stays small however much arrived.
+start_hostile endless
+measured get --bytes --max-time 2 --log "$HOSTILE_BASE/"
+sent=$(sent_count)
+echo "get: endless body: ${SECONDS_TAKEN} s, $sent bytes sent, peak resident set ${PEAK_KB} kB"
+expect_rc 1 "get --max-time of an endless body"
+expect_seconds 2 $((2 + LIMIT_SLACK)) "get --max-time of an endless body"
+expect_stderr "get --max-time of an endless body" "Transfer stopped: time limit reached"
+if [ "$WINDOWS" = 0 ]; then
+    # Under Wine the resident set is the launcher's, not the tool's.
+    [ "$PEAK_KB" -lt "$MAX_PEAK_KB" ]
+    check $? "get --bytes of an endless body: peak resident set ${PEAK_KB} kB"
+    [ "$sent" -gt $((10 * MAX_PEAK_KB * 1024)) ]
+    check $? "get --bytes of an endless body: only $sent bytes sent, too few to tell"
+fi
+
+# A header dripping a byte every half second: the header limit ends it.
+start_hostile drip
+measured get --bytes --header-timeout 2 --log "$HOSTILE_BASE/"
+echo "get: dripping header: ${SECONDS_TAKEN} s"
+expect_rc 1 "get --header-timeout of a dripping header"
+expect_seconds 2 $((2 + LIMIT_SLACK)) "get --header-timeout of a dripping header"
+expect_stderr "get --header-timeout of a dripping header" "headerTimeoutSec"
+
+# --max-size: a body over it fails; a text page is held, so it has a limit too.
+run get --bytes --max-size 100 "$base/all.bin"
+expect_rc 1 "get --bytes --max-size under the body"
+run get --max-size 100 "$base/page.html"
+expect_rc 0 "get --max-size over the page"; expect_stdout_file "$work/www/page.html" "get --max-size over the page"
+
 run get
 expect_usage "no URL" get
 run get "$base/a" "$base/b"
@@ -68,6 +185,11 @@ run get "$base/a" --cookies
 expect_usage "--cookies without a value" get
 run get "$base/a" --bogus
 expect_usage "unknown option" get
+for bad in "--max-time" "--max-time 2s" "--header-timeout -1" "--max-size x"; do
+    # shellcheck disable=SC2086
+    run get "$base/a" $bad
+    expect_usage "$bad" get
+done
 
 run get --help
 expect_rc 0 "get --help"

@@ -3,13 +3,16 @@
 
 #include "Credentials.h"
 
+#include "http/BodySink.h"
+#include "http/HttpControl.h"
 #include "http/HttpMan.h"
 #include "http/ZentrelUrl.h"
 #include "platform/CommandLine.h"
-#include "text/DataBuffer.h"
+#include "platform/StandardStreams.h"
 #include "text/StringBuffer.h"
 #include "text/XString.h"
 
+#include <charconv>
 #include <cstdio>
 
 namespace plentor::cli {
@@ -20,16 +23,27 @@ int RunGet(const std::vector<std::string>& args);
 
 const Command kGet = {
     "get",
-    "get URL [--bytes] [--log] [--cookies memory|DIR] " PLENTOR_CREDENTIAL_SYNOPSIS " [--firefox]",
+    "get URL [--bytes] [--log] [--cookies memory|DIR] " PLENTOR_CREDENTIAL_SYNOPSIS " [--firefox] [--max-time S]"
+    " [--header-timeout S] [--max-size BYTES]",
     "fetch URL and write its body to standard output",
     "Fetches URL with the HTTP client's defaults and writes the body to standard\n"
     "output: as UTF-8 text (decoded by the charset the reply or the page\n"
-    "declares), or with --bytes exactly as received.\n"
+    "declares), or with --bytes exactly as received. With --bytes the body is\n"
+    "written as it arrives, so a body of any size needs little memory; a text\n"
+    "page is held whole to find its charset and may be at most 32 MiB.\n"
     "\n"
-    "  --bytes               write the body bytes unchanged\n"
-    "  --log                 write the client's log to standard error\n"
-    "  --cookies WHERE       keep, send and save cookies: 'memory' or a directory\n"
-    "  --firefox             send Firefox-style request headers\n"
+    "  --bytes             write the body bytes unchanged, as they arrive\n"
+    "  --log               write the client's log to standard error\n"
+    "  --cookies WHERE     keep, send and save cookies: 'memory' or a directory\n"
+    "  --firefox           send Firefox-style request headers\n"
+    "  --max-time SECONDS  the longest the whole response may take, from the\n"
+    "                      request to its last byte (default 300; 0: no limit)\n"
+    "  --header-timeout SECONDS\n"
+    "                      the longest the response header may take to arrive\n"
+    "                      (default 60; 0: no limit)\n"
+    "  --max-size BYTES    the largest body accepted, counted after gzip is\n"
+    "                      inflated (default and 0: no limit with --bytes, and\n"
+    "                      32 MiB for a text page)\n"
     "\n"
     "An account, when given, is sent with Basic authentication:\n"
     PLENTOR_CREDENTIAL_HELP
@@ -43,6 +57,11 @@ const Command kGet = {
 
 const Command::Registrar kRegistrar(kGet);
 
+// Standard output's buffer while a body streams: the sink's blocks then go
+// out in few system writes. With the Windows C runtime's small default a
+// streamed body left at a few MB/s under Wine.
+constexpr size_t kStdoutBuffer = 64 * 1024;
+
 struct GetOptions {
     std::string url;
     bool bytes = false;
@@ -51,6 +70,9 @@ struct GetOptions {
     bool hasCookies = false;
     std::string cookies;
     Credentials credentials;
+    int maxTimeSec = -1;       // -1: the client's default
+    int headerTimeoutSec = -1;
+    int maxSize = 0;           // 0: no limit of the caller's
 };
 
 // Takes the value after a flag; false when it is missing.
@@ -59,6 +81,17 @@ bool TakeValue(const std::vector<std::string>& args, size_t& i, std::string& val
     if (i + 1 >= args.size()) return false;
     value = args[++i];
     return true;
+}
+
+// Takes a whole non-negative number after a flag; false when it is missing
+// or not one.
+bool TakeNumber(const std::vector<std::string>& args, size_t& i, int& value)
+{
+    std::string text;
+    if (!TakeValue(args, i, text)) return false;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    return error == std::errc() && stop == end && value >= 0;
 }
 
 // Empty on success, else why the arguments are wrong.
@@ -77,6 +110,12 @@ std::string ParseArgs(const std::vector<std::string>& args, GetOptions& options)
             options.hasCookies = true;
         } else if (std::string why; options.credentials.Take(args, i, why)) {
             if (!why.empty()) return why;
+        } else if (arg == "--max-time") {
+            if (!TakeNumber(args, i, options.maxTimeSec)) return "--max-time needs a number of seconds";
+        } else if (arg == "--header-timeout") {
+            if (!TakeNumber(args, i, options.headerTimeoutSec)) return "--header-timeout needs a number of seconds";
+        } else if (arg == "--max-size") {
+            if (!TakeNumber(args, i, options.maxSize)) return "--max-size needs a number of bytes";
         } else if (arg.size() > 1 && arg[0] == '-') {
             return "unknown option " + arg;
         } else if (!options.url.empty()) {
@@ -104,15 +143,31 @@ void Configure(const GetOptions& options, HttpMan& http)
         http.SetPassword(password);
     }
     if (options.firefox) http.SetMimicFirefox(true);
+    HttpControl& control = http.GetControl();
+    if (options.maxTimeSec >= 0) control.responseTimeoutSec = options.maxTimeSec;
+    if (options.headerTimeoutSec >= 0) control.headerTimeoutSec = options.headerTimeoutSec;
+    control.maxContentLength = options.maxSize;
+    // A text page is held whole to find its charset: it gets the page limit.
+    if (!options.bytes && (options.maxSize == 0 || options.maxSize > HttpControl::kPageFetchMaxContent))
+        control.maxContentLength = HttpControl::kPageFetchMaxContent;
 }
+
+// Writes a streamed body to standard output as it arrives.
+class StdoutSink final : public BodySink {
+public:
+    bool Write(const unsigned char* data, unsigned length) override
+    {
+        return std::fwrite(data, 1, length, stdout) == length;
+    }
+};
 
 bool Fetch(const GetOptions& options, HttpMan& http)
 {
     if (options.bytes) {
-        DataBuffer body;
-        const bool ok = http.QuickGetBytes(options.url.c_str(), body);
-        std::fwrite(body.Data(), 1, body.Size(), stdout);
-        return ok;
+        platform::SetBinaryMode(stdout);   // main does so too; the bytes must not change
+        std::setvbuf(stdout, nullptr, _IOFBF, kStdoutBuffer);
+        StdoutSink out;
+        return http.QuickGetToSink(options.url.c_str(), out);
     }
     StringBuffer text;
     const bool ok = http.QuickGetHtml(options.url.c_str(), text);
