@@ -1,5 +1,6 @@
 #include "markup/ClsXml.h"
 
+#include "base/LogNull.h"
 #include "markup/AttributeSet.h"
 #include "markup/MarkupScan.h"
 #include "markup/TreeInfo.h"
@@ -35,7 +36,20 @@ int CodePageOfCharset(std::string_view name)
 bool IsWideCodePage(int codePage)
 {
     return codePage == EncodingConvert::kUtf16Le || codePage == EncodingConvert::kUtf16Be ||
-           codePage == 12000 || codePage == 12001;
+           codePage == EncodingConvert::kUtf32Le || codePage == EncodingConvert::kUtf32Be;
+}
+
+// The EBCDIC code pages with a table, the most common first. In all of them
+// "<?xm" is 4C 6F A7 94; the quote and some letters move between them.
+constexpr int kEbcdicCodePages[] = {
+    37,    500,   1047,  1140,  1141,  1142,  1143,  1144,  1145,  1146,  1147,  1148,  1149,
+    20273, 20277, 20278, 20280, 20284, 20285, 20297, 20871, 20924, 870,   875,   1026,  20420,
+    20423, 20424, 20838, 20880, 20905, 21025};
+
+bool IsEbcdicCodePage(int codePage)
+{
+    return std::find(std::begin(kEbcdicCodePages), std::end(kEbcdicCodePages), codePage) !=
+           std::end(kEbcdicCodePages);
 }
 
 // The code page the parsed document's declaration names; 0 when it names
@@ -71,6 +85,29 @@ bool Convert(int from, int to, std::string_view bytes, size_t maxGrowth, DataBuf
 std::string_view Bytes(const DataBuffer& data)
 {
     return std::string_view(reinterpret_cast<const char*>(data.Data()), data.Size());
+}
+
+// The encoding the declaration of a document in EBCDIC names. The
+// declaration (up to the first ">") is read in each EBCDIC code page in
+// turn, and the first whose reading names that same code page wins; when
+// none does, the document is read as code page 37.
+int EbcdicCodePage(std::string_view bytes)
+{
+    constexpr size_t kMaxDeclaration = 4096;
+    const size_t end = bytes.substr(0, kMaxDeclaration).find('\x6E');
+    if (end == std::string_view::npos)
+        return kEbcdicCodePages[0];
+    const std::string_view head = bytes.substr(0, end + 1);
+    LogNull quiet;
+    for (int codePage : kEbcdicCodePages) {
+        DataBuffer text;
+        Convert(codePage, kUtf8, head, 3, text, quiet);
+        text.AppendBytes("<a/>", 4);
+        TreeNodePtr declared = XmlParser::Parse(Bytes(text), XmlParser::Options(), quiet);
+        if (declared && DeclaredCodePage(*declared) == codePage)
+            return codePage;
+    }
+    return kEbcdicCodePages[0];
 }
 
 // Trims and turns spaces into underscores, as element names are given to NewChild.
@@ -153,18 +190,37 @@ bool ClsXml::LoadXmlBytes(const void* data, size_t n, XmlParser::TextMode mode)
     std::string_view bytes(static_cast<const char*>(data), n);
     TreeNodePtr document;
     int from = 0;
-    if (bytes.substr(0, 2) == "\xFF\xFE") {
+    // A byte-order mark, or the first characters when there is none: the
+    // wide forms, UTF-7 and EBCDIC cannot be read byte by byte as ASCII.
+    const std::string_view start = bytes.substr(0, 4);
+    if (start == std::string_view("\xFF\xFE\0\0", 4)) {
+        from = EncodingConvert::kUtf32Le;
+        bytes.remove_prefix(4);
+    } else if (start == std::string_view("\0\0\xFE\xFF", 4)) {
+        from = EncodingConvert::kUtf32Be;
+        bytes.remove_prefix(4);
+    } else if (start.substr(0, 2) == "\xFF\xFE") {
         from = EncodingConvert::kUtf16Le;
         bytes.remove_prefix(2);
-    } else if (bytes.substr(0, 2) == "\xFE\xFF") {
+    } else if (start.substr(0, 2) == "\xFE\xFF") {
         from = EncodingConvert::kUtf16Be;
         bytes.remove_prefix(2);
-    } else if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+    } else if (start.substr(0, 3) == "\xEF\xBB\xBF") {
         bytes.remove_prefix(3);
-    } else if (bytes.substr(0, 4) == "+ADw") {
-        // "<" in UTF-7's base64 form, as a document saved in UTF-7 begins:
-        // its markup cannot be read byte by byte.
+    } else if (start == std::string_view("<\0\0\0", 4)) {
+        from = EncodingConvert::kUtf32Le;
+    } else if (start == std::string_view("\0\0\0<", 4)) {
+        from = EncodingConvert::kUtf32Be;
+    } else if (start == std::string_view("<\0?\0", 4)) {
+        from = EncodingConvert::kUtf16Le;
+    } else if (start == std::string_view("\0<\0?", 4)) {
+        from = EncodingConvert::kUtf16Be;
+    } else if (start == "+ADw") {
+        // "<" in UTF-7's base64 form, as a document saved in UTF-7 begins.
         from = EncodingConvert::kUtf7;
+    } else if (start == "\x4C\x6F\xA7\x94") {
+        // "<?xm" in EBCDIC.
+        from = EbcdicCodePage(bytes);
     } else {
         // The bytes as they are: UTF-8, or an encoding whose markup
         // characters are ASCII, which the declaration then names.
@@ -172,9 +228,9 @@ bool ClsXml::LoadXmlBytes(const void* data, size_t n, XmlParser::TextMode mode)
         if (!document)
             return false;
         const int codePage = DeclaredCodePage(*document);
-        // The markup was read byte by byte, so a wide encoding named there
-        // is not what the bytes are.
-        if (codePage != 0 && codePage != kUtf8 && !IsWideCodePage(codePage)) {
+        // The markup was read byte by byte, so a wide or EBCDIC encoding
+        // named there is not what the bytes are.
+        if (codePage != 0 && codePage != kUtf8 && !IsWideCodePage(codePage) && !IsEbcdicCodePage(codePage)) {
             from = codePage;
             document.reset();
             log_.LogInfo("Reading the document again in its declared encoding");
@@ -224,11 +280,15 @@ bool ClsXml::GetXmlBytes(DataBuffer& out)
         out.AppendBytes(text.GetString(), static_cast<unsigned>(text.GetLength()));
         return true;
     }
-    // A wide encoding carries its byte-order mark, the only way LoadXmlFile recognises it.
+    // A wide encoding carries its byte-order mark.
     if (codePage == EncodingConvert::kUtf16Le)
         out.AppendBytes("\xFF\xFE", 2);
     else if (codePage == EncodingConvert::kUtf16Be)
         out.AppendBytes("\xFE\xFF", 2);
+    else if (codePage == EncodingConvert::kUtf32Le)
+        out.AppendBytes("\xFF\xFE\0\0", 4);
+    else if (codePage == EncodingConvert::kUtf32Be)
+        out.AppendBytes("\0\0\xFE\xFF", 4);
     if (!Convert(kUtf8, codePage, ViewOf(text), 2, out, log_)) {
         log_.LogError("Failed to convert XML text to its declared charset");
         log_.LogData("charset", encoding.c_str());

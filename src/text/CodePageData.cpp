@@ -506,13 +506,13 @@ const char* const kText10004[] = {
     "y",
     nullptr};
 
-// 10005: source perl:MacHebrew
-// 10005: Apple HEBREW.TXT through Perl Encode; neither Python nor glibc knows it
+// 10005: source derive_mac_hebrew
+// 10005: Apple HEBREW.TXT through Perl Encode; neither Python nor glibc knows it; the ASCII bytes Perl leaves out read as themselves
 const char* const kText10005[] = {
-    "b4aeUswYBAABCWmg5MUFZJlNZHYkUNwAAP/3//fVnakAIBBWQACAgEAGSHAADEABAgQgIA6AgBAA",
-    "QIAByMbUAAAAAA0DIGhDRCj1GEek0GnqGjQABpopfGHGSFj5DnIFKQmBModOoNzatKY2mTwRuYVN",
-    "bDKDEdnn7StDkBxUgDRUO9H7dtHy22/ywIVdFSsmHtblOwWWKVAQTDSzGCCnmxQIVQ6oXLbpBZNB",
-    "796gUxjG/F3JFOFCQHYkUNw==",
+    "b4aeUsyABAABCWmg5MUFZJlNZNm7dIAAAMf3//bRnAgAIABWQACAgEAmyGAADEABAgQgIA6AgBAA",
+    "QIAB0KYoT0JpgJo0wNAaMKETUbSAaA0AAAABUeu5+1ozwCCBBmAnAAiU6czwgBEENJzQnWRUnRJC",
+    "gQPYRjCQn8MbcHa1oQb9PY95DqBpXmqS/ikStXrConlJRwFvEsXIJ9CxrC7c5zv4u5IpwoSBs3bp",
+    "A",
     nullptr};
 
 // 10006: source py:mac_greek

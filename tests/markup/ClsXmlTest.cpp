@@ -1,7 +1,10 @@
 #include "markup/ClsXml.h"
 
+#include "base/LogNull.h"
 #include "platform/Files.h"
+#include "text/CharsetNames.h"
 #include "text/DataBuffer.h"
+#include "text/EncodingConvert.h"
 
 #include "support/CaseName.h"
 #include "support/TempDirectory.h"
@@ -238,15 +241,30 @@ TEST_P(ClsXmlLoadFile, BringsFileToUtf8)
         EXPECT_NE(text.find("encoding=\"" + declared + "\""), std::string::npos) << text;
 }
 
-// Latin-1 text as UTF-16 code units.
-std::string Utf16(std::string_view latin1, bool bigEndian)
+// Latin-1 text as UTF-16 (width 2) or UTF-32 (width 4) code units.
+std::string Wide(std::string_view latin1, int width, bool bigEndian)
 {
     std::string out;
     for (char c : latin1) {
-        out.push_back(bigEndian ? '\0' : c);
-        out.push_back(bigEndian ? c : '\0');
+        std::string unit(static_cast<size_t>(width), '\0');
+        unit[bigEndian ? unit.size() - 1 : 0] = c;
+        out += unit;
     }
     return out;
+}
+
+std::string Utf16(std::string_view latin1, bool bigEndian) { return Wide(latin1, 2, bigEndian); }
+
+// UTF-8 text in a code page's bytes.
+std::string Encoded(int codePage, std::string_view utf8)
+{
+    DataBuffer out;
+    LogNull log;
+    EncodingConvert converter;
+    if (!converter.Convert(EncodingConvert::kUtf8, codePage, utf8.data(), static_cast<unsigned>(utf8.size()), out,
+                           log))
+        std::abort();
+    return std::string(reinterpret_cast<const char*>(out.Data()), out.Size());
 }
 
 const FileCase kFiles[] = {
@@ -272,6 +290,25 @@ const FileCase kFiles[] = {
      "caf\xC3\xA9", "iso-8859-1"},
     // "<?xml" in UTF-7 starts with the base64 form of "<".
     {"Utf7", "+ADw-?xml version=\"1.0\" encoding=\"utf-7\"?+AD4APA-a+AD4-caf+AOk-+ADw-/a+AD4-", "caf\xC3\xA9", "utf-7"},
+    // Wide forms by their byte-order mark, or without one by how "<" or "<?" looks.
+    {"Utf32LeBom", std::string("\xFF\xFE\0\0", 4) + Wide("<?xml version=\"1.0\" encoding=\"utf-32\"?><a>\xE9</a>", 4, false),
+     "\xC3\xA9", "utf-32"},
+    {"Utf32BeBom", std::string("\0\0\xFE\xFF", 4) + Wide("<a>\xE9</a>", 4, true), "\xC3\xA9", ""},
+    {"Utf32BeWithoutBom", Wide("<?xml version=\"1.0\" encoding=\"utf-32be\"?><a>\xE9</a>", 4, true), "\xC3\xA9",
+     "utf-32be"},
+    {"Utf16LeWithoutBom", Utf16("<?xml version=\"1.0\" encoding=\"utf-16\"?><a>\xE9</a>", false), "\xC3\xA9", "utf-8"},
+    {"Utf16BeWithoutBom", Utf16("<?xml version=\"1.0\" encoding=\"utf-16\"?><a>\xE9</a>", true), "\xC3\xA9", "utf-8"},
+    // "<?xm" in EBCDIC: the declaration names which EBCDIC page, even where
+    // the quote is another byte than in code page 37 (1026: 0xFC).
+    {"Ebcdic037", Encoded(37, "<?xml version=\"1.0\" encoding=\"ibm037\"?><a>caf\xC3\xA9</a>"), "caf\xC3\xA9", "ibm037"},
+    {"Ebcdic1026", Encoded(1026, "<?xml version=\"1.0\" encoding=\"ibm1026\"?><a>da\xC4\x9F</a>"), "da\xC4\x9F",
+     "ibm1026"},
+    {"Ebcdic1140Apostrophes", Encoded(1140, "<?xml version='1.0' encoding='ibm01140'?><a>\xE2\x82\xAC</a>"),
+     "\xE2\x82\xAC", "ibm01140"},
+    {"EbcdicUnknownNameReadsAs037", Encoded(37, "<?xml version=\"1.0\" encoding=\"x-nothing\"?><a>caf</a>"), "caf",
+     "x-nothing"},
+    // The declaration was readable byte by byte, so the bytes are not EBCDIC whatever it says.
+    {"EbcdicDeclaredInAscii", "<?xml version=\"1.0\" encoding=\"ibm037\"?><a>caf\xC3\xA9</a>", "caf\xC3\xA9", "ibm037"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, ClsXmlLoadFile, testing::ValuesIn(kFiles), testsupport::ByCaseName());
@@ -340,6 +377,29 @@ TEST(ClsXmlTest, SaveConvertsToDeclaredCharsetAndLoadsBack)
         ClsXml back;
         ASSERT_TRUE(back.LoadXmlFile(path.c_str())) << charset;
         EXPECT_EQ(back.Content().ToStdString(), "caf\xC3\xA9") << charset;
+    }
+}
+
+// Whatever charset the declaration names, a document the model could write
+// loads back with the same text.
+TEST(ClsXmlTest, EveryWritableCharsetLoadsBack)
+{
+    for (int codePage = 1; codePage <= 0xFFFF; ++codePage) {
+        const char* name = CharsetNames::CanonicalNameOf(codePage);
+        if (!name)
+            continue;
+        SCOPED_TRACE(name);
+        ClsXml xml;
+        ASSERT_TRUE(xml.LoadXml((std::string("<?xml version=\"1.0\" encoding=\"") + name +
+                                 "\"?><a n=\"1\">[caf] &lt;{|}&gt;</a>")
+                                    .c_str()));
+        DataBuffer saved;
+        if (!xml.GetXmlBytes(saved))
+            continue;   // no table to write it with
+        ClsXml back;
+        ASSERT_TRUE(back.LoadXmlBytes(saved.Data(), saved.Size(), XmlParser::TextMode::Trim)) << LogText(back);
+        EXPECT_EQ(back.Content().ToStdString(), "[caf] <{|}>");
+        EXPECT_EQ(back.AttrValueInt("n"), 1);
     }
 }
 

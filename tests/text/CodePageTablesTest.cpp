@@ -157,6 +157,9 @@ TEST(CodePageTablesTest, PublishedValuesOfPagesWithoutAnotherSource)
         {10005, 0xE0, 0x05D0, true},   // HEBREW LETTER ALEF
         {10005, 0xDE, 0x05B8, true},   // QAMATS with Apple's rendering hint dropped
         {10005, 0xC0, 0, false},       // a ligature sequence: no single unit
+        {10005, 0x3C, 0x003C, true},   // "<" left-to-right; Apple repeats it at 0xBC right-to-left
+        {10005, 0x7C, 0x007C, true},
+        {10005, 0xBC, 0x003C, true},
         {10021, 0xA1, 0x0E01, true},   // THAI CHARACTER KO KAI
         {10021, 0x83, 0x0E48, true},   // MAI EK, hint dropped
         {20105, 0x24, 0x00A4, true},   // IRV 1983: CURRENCY SIGN

@@ -261,6 +261,18 @@ def load(spec, double_byte=False, preference=True):
     return table
 
 
+def derive_mac_hebrew():
+    # Apple's table reads 0x20-0x3F, the brackets, "|" and DEL as ASCII with
+    # a left-to-right hint and repeats most of them at 0xA0-0xFF right-to-
+    # left; Perl keeps only the second set, which would leave spaces, digits
+    # and "<" unreadable. The ASCII bytes come back, and (lowest byte first)
+    # they are what is written.
+    table = load("perl:MacHebrew")
+    for b in list(range(0x20, 0x40)) + [0x5B, 0x5D, 0x7B, 0x7C, 0x7D, 0x7F]:
+        table.forward.setdefault(b, b)
+    return table
+
+
 def derive_mac_arabic():
     # Apple's table repeats ASCII punctuation at 0xA0-0xFD as right-to-left
     # variants; Python's encoder writes those, the converter writes ASCII.
@@ -465,7 +477,8 @@ SINGLE_BYTE = [
     (1147, "glibc:IBM1147", ""), (1148, "glibc:IBM1148", ""), (1149, "glibc:IBM1149", ""),
     (10000, "py:mac_roman", ""), (10004, derive_mac_arabic, "Python mac_arabic (Apple ARABIC.TXT); the ASCII byte wins "
                                "where a right-to-left duplicate reads as the same character"),
-    (10005, "perl:MacHebrew", "Apple HEBREW.TXT through Perl Encode; neither Python nor glibc knows it"),
+    (10005, derive_mac_hebrew, "Apple HEBREW.TXT through Perl Encode; neither Python nor glibc knows it; "
+                                "the ASCII bytes Perl leaves out read as themselves"),
     (10006, "py:mac_greek", ""), (10007, "py:mac_cyrillic", ""), (10010, "py:mac_romanian", ""),
     (10017, "glibc:MAC-UK", ""),
     (10021, "perl:MacThai", "Apple THAI.TXT through Perl Encode; neither Python nor glibc knows it"),
