@@ -69,8 +69,8 @@ private:
 };
 
 // Reads one body the engine's way and checks what the framing promises.
-bool ReadBody(ResponseFraming& framing, const HttpResponseHeader& header, DataBuffer& body, Outcome& outcome,
-              LogBase& log)
+bool ReadBody(ResponseFraming& framing, const HttpResponseHeader& header, int maxContent, DataBuffer& body,
+              Outcome& outcome, LogBase& log)
 {
     const bool headerless = !body.IsEmpty();
     if (!framing.ReadBody(header, body)) return false;
@@ -78,8 +78,7 @@ bool ReadBody(ResponseFraming& framing, const HttpResponseHeader& header, DataBu
         Require(body.Size() == static_cast<unsigned>(std::max(header.GetContentLength(), 0)));
     outcome.gzipLooking = body.Size() >= ResponseFraming::kMinGzipBytes && body.Data()[0] == 0x1F &&
                           body.Data()[1] == 0x8B;
-    ResponseFraming::GunzipIfCompressed(body, log);
-    return !framing.ExceedsMaxContent(body);
+    return ResponseFraming::GunzipIfCompressed(body, maxContent, log) && !framing.ExceedsMaxContent(body);
 }
 
 // Streams one body to a sink the engine's way; what went out is never over the limit.
@@ -129,7 +128,7 @@ Outcome ReadResponse(std::string_view bytes, const Setup& setup)
                 outcome.ok = StreamBody(framing, header, body, setup.maxContent, outcome.body, log);
                 body.Clear();
             } else {
-                outcome.ok = ReadBody(framing, header, body, outcome, log);
+                outcome.ok = ReadBody(framing, header, setup.maxContent, body, outcome, log);
             }
         }
         if (outcome.ok && setup.maxContent > 0) Require(body.Size() <= static_cast<unsigned>(setup.maxContent));

@@ -34,15 +34,20 @@ private:
     DataBuffer& out_;
 };
 
-void ReserveOutput(DataBuffer& out, uint32_t announced, unsigned compressed)
+void ReserveOutput(DataBuffer& out, uint32_t announced, unsigned compressed, unsigned maxOutput)
 {
     uint64_t want = std::min<uint64_t>(announced + kReserveSlack, compressed * kMaxDeflateRatio + kReserveSlack);
-    out.Reserve(static_cast<unsigned>(std::min<uint64_t>(want, Gzip::kMaxInflatedSize)));
+    out.Reserve(static_cast<unsigned>(std::min<uint64_t>(want, maxOutput)));
 }
 
 } // namespace
 
 bool Gzip::Gunzip(const DataBuffer& in, DataBuffer& out, LogBase& log)
+{
+    return GunzipUpTo(in, kMaxInflatedSize, out, log) == Outcome::Inflated;
+}
+
+Gzip::Outcome Gzip::GunzipUpTo(const DataBuffer& in, unsigned maxOutput, DataBuffer& out, LogBase& log)
 {
     LogContext context(log, "gunzip");
     out.Clear();
@@ -50,10 +55,10 @@ bool Gzip::Gunzip(const DataBuffer& in, DataBuffer& out, LogBase& log)
     const unsigned size = in.Size();
     if (size < GzipStream::kFixedHeader) {
         log.LogError("Gzip data too small");
-        return false;
+        return Outcome::Invalid;
     }
     unsigned headerLength = 0;
-    if (!GzipStream::HeaderLength(d, size, headerLength, log)) return false;
+    if (!GzipStream::HeaderLength(d, size, headerLength, log)) return Outcome::Invalid;
     // The sizes are known only for a member with deflate data and a whole
     // trailer; the stream reports any other case.
     if (size - headerLength > GzipStream::kTrailer) {
@@ -61,13 +66,13 @@ bool Gzip::Gunzip(const DataBuffer& in, DataBuffer& out, LogBase& log)
         const uint32_t announced = LittleEndian::Get32(d + size - 4);
         log.LogDataLong("CompressedSize", compressed);
         log.LogDataLong("UncompressedSize", announced);
-        ReserveOutput(out, announced, compressed);
+        ReserveOutput(out, announced, compressed, maxOutput);
     }
     AppendSink sink(out);
-    GzipStream stream(sink);
-    if (stream.Write(d, size, log) && stream.Finish(log)) return true;
+    GzipStream stream(sink, maxOutput);
+    if (stream.Write(d, size, log) && stream.Finish(log)) return Outcome::Inflated;
     out.Clear();
-    return false;
+    return stream.OverLimit() ? Outcome::OverLimit : Outcome::Invalid;
 }
 
 } // namespace plentor

@@ -21,6 +21,12 @@ public:
     // Header and CRC trailer checksums are not verified. On failure the reason
     // is logged and out is left empty.
     static bool Gunzip(const DataBuffer& in, DataBuffer& out, LogBase& log);
+
+    enum class Outcome { Inflated, Invalid, OverLimit };
+    // The same with a limit of the caller's below kMaxInflatedSize; tells
+    // data that would inflate past it (out left empty) from data that is no
+    // gzip or breaks.
+    static Outcome GunzipUpTo(const DataBuffer& in, unsigned maxOutput, DataBuffer& out, LogBase& log);
 };
 
 } // namespace plentor

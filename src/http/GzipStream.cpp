@@ -144,7 +144,10 @@ bool GzipStream::HeaderLength(const uint8_t* data, unsigned size, unsigned& leng
 
 // ---------------------------------------------------------------- stream
 
-GzipStream::GzipStream(BodySink& out) : out_(out), zlib_(std::make_unique<Zlib>()) {}
+GzipStream::GzipStream(BodySink& out, uint64_t maxOutput)
+    : out_(out), zlib_(std::make_unique<Zlib>()), maxOutput_(std::min<uint64_t>(maxOutput, Gzip::kMaxInflatedSize))
+{
+}
 
 GzipStream::~GzipStream()
 {
@@ -281,17 +284,21 @@ const uint8_t* GzipStream::Inflate(const uint8_t* p, const uint8_t* end, LogBase
     zs.next_in = p;
     zs.avail_in = Available(p, end);
     for (;;) {
-        const auto room = static_cast<unsigned>(std::min<uint64_t>(kOutputBlock, Gzip::kMaxInflatedSize - produced_));
-        if (room == 0) {
-            log.LogError("Inflated data exceeds the size limit");
-            log.LogDataLong("maxInflatedSize", Gzip::kMaxInflatedSize);
-            Fail();
-            return end;
-        }
+        // Room for one byte past the limit tells data that ends at the limit
+        // from data that goes beyond it; that byte is never emitted.
+        const auto room = static_cast<unsigned>(std::min<uint64_t>(kOutputBlock, maxOutput_ + 1 - produced_));
         zs.next_out = block_.get();
         zs.avail_out = room;
         const int rc = inflate(&zs, Z_NO_FLUSH);
-        if (!Emit(room - zs.avail_out)) return end;
+        const unsigned made = room - zs.avail_out;
+        if (produced_ + made > maxOutput_) {
+            log.LogError("Inflated data exceeds the size limit");
+            log.LogDataLong("maxInflatedSize", static_cast<int64_t>(maxOutput_));
+            overLimit_ = true;
+            Fail();
+            return end;
+        }
+        if (!Emit(made)) return end;
         if (rc == Z_STREAM_END) {
             step_ = Step::Trailer;
             trailerLeft_ = kTrailer;

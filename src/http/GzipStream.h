@@ -1,5 +1,7 @@
 #pragma once
 
+#include "http/Gzip.h"
+
 #include <cstdint>
 #include <memory>
 
@@ -14,13 +16,15 @@ class LogBase;
 // look-ahead and one output block. Members written one after another are all
 // expanded; bytes after the last member's trailer that do not start another
 // member are ignored (and logged). Header and CRC trailer checksums are not
-// verified. The output stops at Gzip::kMaxInflatedSize.
+// verified. The output stops at a limit, at most Gzip::kMaxInflatedSize.
 class GzipStream {
 public:
     static constexpr unsigned kFixedHeader = 10;   // ID1 ID2 CM FLG MTIME(4) XFL OS
     static constexpr unsigned kTrailer = 8;        // CRC32 ISIZE
 
-    explicit GzipStream(BodySink& out);
+    // maxOutput: the most bytes the data may inflate to; more fails the
+    // stream before any byte past the limit reaches the sink.
+    explicit GzipStream(BodySink& out, uint64_t maxOutput = Gzip::kMaxInflatedSize);
     ~GzipStream();
     GzipStream(const GzipStream&) = delete;
     GzipStream& operator=(const GzipStream&) = delete;
@@ -34,6 +38,8 @@ public:
 
     // Bytes written to the sink so far.
     uint64_t Produced() const { return produced_; }
+    // True once the data inflated past the limit.
+    bool OverLimit() const { return overLimit_; }
 
     // The length of the whole member header at the start of data, which
     // holds size bytes; false (logged) when it is invalid or cut off.
@@ -89,6 +95,8 @@ private:
     unsigned nextHave_ = 0;
     uint64_t ignored_ = 0;
     uint64_t produced_ = 0;
+    uint64_t maxOutput_;
+    bool overLimit_ = false;
     std::unique_ptr<uint8_t[]> block_;   // one output block
 };
 

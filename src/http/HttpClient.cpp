@@ -496,7 +496,7 @@ bool HttpClient::ReadBody(HttpConnection& socket, const HttpControl& control, co
     SocketFraming framing(socket, control, log);
     if (sink_ != nullptr) return StreamBody(framing.Framing(), socket, control, header, body, log);
     if (!framing.Framing().ReadBody(header, body)) return BodyFailed(socket, header, log);
-    ResponseFraming::GunzipIfCompressed(body, log);
+    if (!ResponseFraming::GunzipIfCompressed(body, control.maxContentLength, log)) return false;
     return !framing.Framing().ExceedsMaxContent(body);
 }
 

@@ -49,11 +49,26 @@ bool ResponseFraming::ExceedsMaxContent(const DataBuffer& body) const
     return true;
 }
 
-void ResponseFraming::GunzipIfCompressed(DataBuffer& body, LogBase& log)
+bool ResponseFraming::GunzipIfCompressed(DataBuffer& body, int maxContentLength, LogBase& log)
 {
-    if (body.Size() < kMinGzipBytes || body.Data()[0] != 0x1F || body.Data()[1] != 0x8B) return;
+    if (body.Size() < kMinGzipBytes || body.Data()[0] != 0x1F || body.Data()[1] != 0x8B) return true;
+    const bool limited = maxContentLength > 0 && static_cast<unsigned>(maxContentLength) < Gzip::kMaxInflatedSize;
+    const unsigned maxOutput = limited ? static_cast<unsigned>(maxContentLength) : Gzip::kMaxInflatedSize;
     DataBuffer inflated;
-    if (Gzip::Gunzip(body, inflated, log)) body.TakeFrom(inflated);
+    switch (Gzip::GunzipUpTo(body, maxOutput, inflated, log)) {
+    case Gzip::Outcome::Inflated:
+        body.TakeFrom(inflated);
+        return true;
+    case Gzip::Outcome::OverLimit:
+        if (!limited) break;
+        log.LogError("Content length more than the maximum allowed...");
+        log.LogDataLong("maxContentLength", maxContentLength);
+        body.TakeFrom(inflated);   // frees the compressed bytes; inflated is empty
+        return false;
+    case Gzip::Outcome::Invalid:
+        break;
+    }
+    return true;
 }
 
 void ResponseFraming::LogOverLimit(const char* message) const

@@ -78,8 +78,11 @@ public:
     // transfer and closes the connection; the sink tells why.
     bool StreamBody(const HttpResponseHeader& header, BodySink& sink);
     // Replaces a body that starts with the gzip magic bytes by its inflated
-    // form; a body that does not inflate stays as it came.
-    static void GunzipIfCompressed(DataBuffer& body, LogBase& log);
+    // form; a body that does not inflate stays as it came. False (logged,
+    // body freed) when it would inflate past maxContentLength (0: no limit
+    // but the inflater's own): the inflater stops there instead of
+    // expanding a small body without end.
+    static bool GunzipIfCompressed(DataBuffer& body, int maxContentLength, LogBase& log);
     // True (logged) when body is over the settings' limit.
     bool ExceedsMaxContent(const DataBuffer& body) const;
 

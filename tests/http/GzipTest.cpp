@@ -238,6 +238,37 @@ TEST(GzipTest, BadSecondMemberFailsTheWhole)
     EXPECT_NE(r.log.find("Compressed data is truncated"), std::string::npos) << r.log;
 }
 
+// A caller's limit: data that inflates to exactly the limit passes, one byte
+// more fails as over the limit (nothing kept), and broken data is told apart.
+TEST(GzipTest, GunzipUpToStopsAtTheCallersLimit)
+{
+    const std::string body = Repetitive(200000);
+    const Bytes gz = GzipWithZlib(body);
+    const DataBuffer in(gz.data(), static_cast<unsigned>(gz.size()));
+    struct Case {
+        unsigned limit;
+        Gzip::Outcome outcome;
+    };
+    for (const Case& c : {Case{200000, Gzip::Outcome::Inflated}, Case{199999, Gzip::Outcome::OverLimit},
+                          Case{1, Gzip::Outcome::OverLimit}}) {
+        SCOPED_TRACE(c.limit);
+        DataBuffer out;
+        Logger log;
+        EXPECT_EQ(Gzip::GunzipUpTo(in, c.limit, out, log), c.outcome);
+        if (c.outcome == Gzip::Outcome::Inflated) {
+            EXPECT_TRUE(out.Equals(body.data(), static_cast<unsigned>(body.size())));
+        } else {
+            EXPECT_TRUE(out.IsEmpty());
+            EXPECT_NE(Text(log).find("Inflated data exceeds the size limit"), std::string::npos) << Text(log);
+        }
+    }
+    const Bytes cut = Truncated(gz, 100);
+    DataBuffer out;
+    Logger log;
+    EXPECT_EQ(Gzip::GunzipUpTo(DataBuffer(cut.data(), static_cast<unsigned>(cut.size())), 1000000, out, log),
+              Gzip::Outcome::Invalid);
+}
+
 // Collects what a GzipStream writes; refuses once it holds refuseAfter bytes.
 class CollectingSink final : public BodySink {
 public:

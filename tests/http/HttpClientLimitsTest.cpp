@@ -3,6 +3,7 @@
 // transfer must end by the limit that applies, with a log line naming it.
 
 #include "http/HttpClient.h"
+#include "support/Gzipped.h"
 #include "support/LogText.h"
 #include "support/PeakMemory.h"
 
@@ -25,6 +26,7 @@ namespace {
 
 using testing::Drip;
 using testing::Endless;
+using testing::ReplyOnce;
 using testing::ScriptedConnection;
 using testing::ScriptedServer;
 using testing::UrlOf;
@@ -53,6 +55,8 @@ class HttpClientLimitsTest : public ::testing::Test {};
 TEST_F(HttpClientLimitsTest, HostileServerEndsAtItsLimit)
 {
     const std::string block(64 * 1024, 'x');
+    // 300 MiB of zeros in about 300 KB: more than the inflater's own cap.
+    const std::string bomb = testsupport::GzippedZeros(300u * 1024 * 1024);
     const LimitCase cases[] = {
         {"header dripping a byte at a time", Drip("HTTP/1.1 200 OK\r\n", "X"), 1, 0, 0,
          "Transfer stopped: time limit reached", "headerTimeoutSec"},
@@ -67,6 +71,9 @@ TEST_F(HttpClientLimitsTest, HostileServerEndsAtItsLimit)
         {"chunked body without end",
          Endless("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", "10000\r\n" + block + "\r\n"), 0, 0,
          1024 * 1024, "Chunked response is too large.", nullptr},
+        {"gzip body inflating far past the limit",
+         ReplyOnce("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(bomb.size()) + "\r\n\r\n" + bomb), 0, 0,
+         1024 * 1024, "Content length more than the maximum allowed...", "maxContentLength"},
     };
     for (const LimitCase& c : cases) {
         SCOPED_TRACE(c.name);

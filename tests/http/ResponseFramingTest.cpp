@@ -52,10 +52,8 @@ Read ReadWith(const std::string& bytes, unsigned blockSize, int maxContentLength
         body.AppendBuffer(raw);
     }
     read.ok = header.GetStatusCode() != 0 && framing.ReadBody(header, body);
-    if (read.ok) {
-        ResponseFraming::GunzipIfCompressed(body, log);
-        read.ok = !framing.ExceedsMaxContent(body);
-    }
+    if (read.ok)
+        read.ok = ResponseFraming::GunzipIfCompressed(body, maxContentLength, log) && !framing.ExceedsMaxContent(body);
     read.body.assign(reinterpret_cast<const char*>(body.Data()), body.Size());
     read.closed = reader.Closed();
     DataBuffer nextRaw, nextBody;

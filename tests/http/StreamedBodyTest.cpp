@@ -61,7 +61,7 @@ std::string Buffered(const std::string& body)
 {
     DataBuffer buffer(body.data(), static_cast<unsigned>(body.size()));
     Logger log;
-    ResponseFraming::GunzipIfCompressed(buffer, log);
+    ResponseFraming::GunzipIfCompressed(buffer, 0, log);
     return std::string(reinterpret_cast<const char*>(buffer.Data()), buffer.Size());
 }
 
