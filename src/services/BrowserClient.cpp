@@ -35,6 +35,8 @@ void BrowserClient::SetUpBrowser(HttpMan& http)
     http.SetUpdateCache(false);
     http.SetFetchFromCache(false);
     http.SetMimicFirefox(true);
+    // A service answers with a small page; one without end is no answer.
+    http.SetMaxContentLength(HttpControl::kPageFetchMaxContent);
 }
 
 ServiceEndpoint BrowserClient::Endpoint(BookmarkService service)

@@ -11,6 +11,7 @@
 #include "http/HttpResult.h"
 #include "log/Logger.h"
 #include "services/DeliciousClient.h"
+#include "services/WebServiceClient.h"
 #include "support/ScriptedServer.h"
 #include "text/DataBuffer.h"
 #include "text/StringBuffer.h"
@@ -146,6 +147,36 @@ TEST_F(HttpClientLimitsTest, PageInfoRefusesAPageWithoutEnd)
     EXPECT_LE(PeakMemory::ResidentBytes(),
               peakBefore + 2 * HttpControl::kPageFetchMaxContent * PeakMemory::kSlackFactor);
     EXPECT_TRUE(title.IsEmpty());
+}
+
+// The services' own endpoints are bounded as page fetches are: an API
+// reply or a form page without end fails instead of filling memory.
+TEST_F(HttpClientLimitsTest, ServiceEndpointWithoutEndFails)
+{
+    const std::string block(256 * 1024, 'x');
+    const auto endless = Endless("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n<html>", block);
+    const uint64_t peakBefore = PeakMemory::ResidentBytes();
+    {
+        ScriptedServer server({endless});
+        DeliciousClient client;
+        ASSERT_TRUE(client.SetEndpoint(UrlOf(server, "").c_str()));
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(client.SubmitExplicit("http://example.com/", "t", "", "a"));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, kBound);
+        EXPECT_NE(client.GetLastHttpLog().ToStdString().find("Content length more than the maximum allowed"),
+                  std::string::npos)
+            << client.GetLastHttpLog().ToStdString();
+    }
+    {
+        ScriptedServer server({endless});
+        WebServiceClient client;
+        ASSERT_TRUE(client.SetEndpoint(UrlOf(server, "").c_str()));
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(client.NetvouzLogin("user", "secret"));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, kBound);
+    }
+    EXPECT_LE(PeakMemory::ResidentBytes(),
+              peakBefore + 2 * HttpControl::kPageFetchMaxContent * PeakMemory::kSlackFactor);
 }
 
 } // namespace
