@@ -25,12 +25,12 @@
 namespace plentor {
 namespace {
 
-using testing::Drip;
-using testing::Endless;
-using testing::ReplyOnce;
-using testing::ScriptedConnection;
-using testing::ScriptedServer;
-using testing::UrlOf;
+using testsupport::Drip;
+using testsupport::Endless;
+using testsupport::ReplyOnce;
+using testsupport::ScriptedConnection;
+using testsupport::ScriptedServer;
+using testsupport::UrlOf;
 using testsupport::LogText;
 using testsupport::PeakMemory;
 

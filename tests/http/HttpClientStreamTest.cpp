@@ -27,13 +27,13 @@
 namespace plentor {
 namespace {
 
-using testing::Drip;
-using testing::Endless;
-using testing::LengthResponse;
-using testing::ReplyOnce;
-using testing::ScriptedConnection;
-using testing::ScriptedServer;
-using testing::UrlOf;
+using testsupport::Drip;
+using testsupport::Endless;
+using testsupport::LengthResponse;
+using testsupport::ReplyOnce;
+using testsupport::ScriptedConnection;
+using testsupport::ScriptedServer;
+using testsupport::UrlOf;
 using testsupport::Gzipped;
 using testsupport::LogText;
 using testsupport::TempDirectory;

@@ -19,11 +19,11 @@
 namespace plentor {
 namespace {
 
-using testing::LengthResponse;
-using testing::ReplyOnce;
-using testing::ScriptedConnection;
-using testing::ScriptedServer;
-using testing::UrlOf;
+using testsupport::LengthResponse;
+using testsupport::ReplyOnce;
+using testsupport::ScriptedConnection;
+using testsupport::ScriptedServer;
+using testsupport::UrlOf;
 
 std::string AsString(const DataBuffer& data)
 {

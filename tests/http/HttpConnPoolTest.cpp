@@ -17,9 +17,9 @@
 namespace plentor {
 namespace {
 
-using testing::LengthResponse;
-using testing::ScriptedConnection;
-using testing::ScriptedServer;
+using testsupport::LengthResponse;
+using testsupport::ScriptedConnection;
+using testsupport::ScriptedServer;
 
 using testsupport::LogText;
 

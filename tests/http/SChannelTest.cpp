@@ -2,6 +2,7 @@
 
 #include "http/HttpConnection.h"
 #include "log/Logger.h"
+#include "support/CaseName.h"
 #include "support/LogText.h"
 #include "support/LoopbackSocket.h"
 #include "support/NginxServer.h"
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -158,6 +160,8 @@ struct ProtocolCase {
     const char* name;
 };
 
+void PrintTo(const ProtocolCase& c, std::ostream* os) { *os << c.name; }
+
 class SChannelNginxProtocolTest : public SChannelNginxTest, public ::testing::WithParamInterface<ProtocolCase> {};
 
 // Each protocol version alone on the server side.
@@ -204,7 +208,7 @@ TEST_P(SChannelNginxProtocolTest, CarriesKeepAliveRequests)
 INSTANTIATE_TEST_SUITE_P(Versions, SChannelNginxProtocolTest,
                          ::testing::Values(ProtocolCase{"TLSv1.2", "protocol: TLS1.2", "Tls12"},
                                            ProtocolCase{"TLSv1.3", "protocol: TLS1.3", "Tls13"}),
-                         [](const ::testing::TestParamInfo<ProtocolCase>& info) { return std::string(info.param.name); });
+                         testsupport::ByCaseName());
 
 // nginx answers "Connection: close" and then sends its closing alert: the
 // read that meets it ends the session cleanly, whatever form the provider
@@ -658,8 +662,8 @@ TEST(SChannelTest, OperationsAfterAFailedConnectFail)
 // run out.
 TEST(SChannelTest, HandshakeLimitEndsAStalledHandshake)
 {
-    using testing::ScriptedConnection;
-    using testing::ScriptedServer;
+    using testsupport::ScriptedConnection;
+    using testsupport::ScriptedServer;
     struct Case {
         const char* name;
         ScriptedServer::Script script;

@@ -146,7 +146,7 @@ struct ReplyCase {
 
 std::string Reply(const std::string& status, const std::string& body, const std::string& fields = "")
 {
-    return testing::LengthResponse(body, status, fields);
+    return testsupport::LengthResponse(body, status, fields);
 }
 
 TEST(ClsQuorlaneReplyTest, OnlyTheExactOkDocumentWith200IsSuccess)
@@ -169,7 +169,7 @@ TEST(ClsQuorlaneReplyTest, OnlyTheExactOkDocumentWith200IsSuccess)
     for (const ReplyCase& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string reply = c.reply;
-        testing::ScriptedServer server({[reply](testing::ScriptedConnection& connection) {
+        testsupport::ScriptedServer server({[reply](testsupport::ScriptedConnection& connection) {
             while (!connection.ReadRequest().empty())
                 connection.Send(reply);
         }});
@@ -184,11 +184,11 @@ TEST(ClsQuorlaneReplyTest, OnlyTheExactOkDocumentWith200IsSuccess)
 
 TEST(ClsQuorlaneReplyTest, LoginCookieGoesWithTheAddCommand)
 {
-    testing::ScriptedServer server({[](testing::ScriptedConnection& c) {
+    testsupport::ScriptedServer server({[](testsupport::ScriptedConnection& c) {
         c.ReadRequest();
-        c.Send(testing::LengthResponse("<status>OK</status>", "200 OK", "Set-Cookie: Q=42; Path=/tapp\r\n"));
+        c.Send(testsupport::LengthResponse("<status>OK</status>", "200 OK", "Set-Cookie: Q=42; Path=/tapp\r\n"));
         c.ReadRequest();
-        c.Send(testing::LengthResponse("<status>OK</status>"));
+        c.Send(testsupport::LengthResponse("<status>OK</status>"));
         c.WaitForClose();
     }});
     ClsQuorlane client;

@@ -93,15 +93,15 @@ TEST_F(DeliciousClientTest, NoCookieOutlivesASubmission)
 {
     // Each submission has a facade of its own: a cookie set by one reply is
     // not sent with the next request.
-    testing::ScriptedServer server({
-        [](testing::ScriptedConnection& c) {
+    testsupport::ScriptedServer server({
+        [](testsupport::ScriptedConnection& c) {
             c.ReadRequest();
-            c.Send(testing::LengthResponse("<result code=\"done\" />", "200 OK", "Set-Cookie: s=1; Path=/\r\n"));
+            c.Send(testsupport::LengthResponse("<result code=\"done\" />", "200 OK", "Set-Cookie: s=1; Path=/\r\n"));
             c.WaitForClose();
         },
-        [](testing::ScriptedConnection& c) {
+        [](testsupport::ScriptedConnection& c) {
             c.ReadRequest();
-            c.Send(testing::LengthResponse("<result code=\"done\" />"));
+            c.Send(testsupport::LengthResponse("<result code=\"done\" />"));
             c.WaitForClose();
         },
     });
@@ -139,9 +139,9 @@ TEST(DeliciousClientReplyTest, OnlyADoneCodeBelow400IsSuccess)
         SCOPED_TRACE(std::string(c.status) + " " + c.body);
         const std::string status = c.status;
         const std::string body = c.body;
-        testing::ScriptedServer server({[&](testing::ScriptedConnection& connection) {
+        testsupport::ScriptedServer server({[&](testsupport::ScriptedConnection& connection) {
             connection.ReadRequest();
-            connection.Send(testing::LengthResponse(body, status));
+            connection.Send(testsupport::LengthResponse(body, status));
             connection.WaitForClose();
         }});
         DeliciousClient client;

@@ -227,8 +227,8 @@ TEST(FurlClientStatusTest, LoginAcceptsOnly200WithACookie)
     };
     for (const FurlStatusCase& c : cases) {
         SCOPED_TRACE(std::string(c.status) + " " + c.fields);
-        const std::string reply = testing::LengthResponse("<p>x</p>", c.status, c.fields);
-        testing::ScriptedServer server({[reply](testing::ScriptedConnection& connection) {
+        const std::string reply = testsupport::LengthResponse("<p>x</p>", c.status, c.fields);
+        testsupport::ScriptedServer server({[reply](testsupport::ScriptedConnection& connection) {
             while (!connection.ReadRequest().empty())
                 connection.Send(reply);
         }});

@@ -200,15 +200,15 @@ TEST_F(WebServiceClientTest, ServiceWithoutSuchAFlowIsRefusedWithoutARequest)
 }
 
 // A scripted site: answers every request on a connection with reply.
-testing::ScriptedServer::Script Answer(const std::string& reply)
+testsupport::ScriptedServer::Script Answer(const std::string& reply)
 {
-    return [reply](testing::ScriptedConnection& c) {
+    return [reply](testsupport::ScriptedConnection& c) {
         while (!c.ReadRequest().empty())
             c.Send(reply);
     };
 }
 
-std::string Base(const testing::ScriptedServer& server)
+std::string Base(const testsupport::ScriptedServer& server)
 {
     return "http://127.0.0.1:" + std::to_string(server.Port());
 }
@@ -233,7 +233,7 @@ TEST(WebServiceClientStatusTest, FormPostsAccept200And302Only)
     for (const auto& [service, submit] : submits) {
         for (const StatusCase& c : cases) {
             SCOPED_TRACE(std::string(service) + " " + c.status);
-            testing::ScriptedServer server({Answer(testing::LengthResponse("<p>ok</p>", c.status,
+            testsupport::ScriptedServer server({Answer(testsupport::LengthResponse("<p>ok</p>", c.status,
                                                                            "Location: /elsewhere\r\n"))});
             WebServiceClient client;
             ASSERT_TRUE(client.SetEndpoint(Base(server).c_str()));
@@ -268,7 +268,7 @@ TEST(WebServiceClientStatusTest, LoginNeedsAnAcceptedStatusAndACookie)
     for (const auto& [service, login] : logins) {
         for (const LoginCase& c : cases) {
             SCOPED_TRACE(std::string(service) + ": " + c.name);
-            testing::ScriptedServer server({Answer(testing::LengthResponse("<p>page</p>", c.status, c.fields))});
+            testsupport::ScriptedServer server({Answer(testsupport::LengthResponse("<p>page</p>", c.status, c.fields))});
             WebServiceClient client;
             ASSERT_TRUE(client.SetEndpoint(Base(server).c_str()));
             EXPECT_EQ((client.*login)("demo", "demo"), c.accepted);
@@ -285,7 +285,7 @@ TEST(WebServiceClientStatusTest, ApiSubmissionsAcceptAnyStatusBelow400)
     for (const StatusCase& c : cases) {
         SCOPED_TRACE(c.status);
         const std::string reply = "HTTP/1.1 " + std::string(c.status) + "\r\nContent-Length: 0\r\n\r\n";
-        testing::ScriptedServer server({Answer(reply), Answer(reply)});
+        testsupport::ScriptedServer server({Answer(reply), Answer(reply)});
         WebServiceClient client;
         ASSERT_TRUE(client.SetEndpoint(Base(server).c_str()));
         EXPECT_EQ(client.ShadowsSubmit("u", "p", "http://example.org/", "t", "", ""), c.accepted);
@@ -295,11 +295,11 @@ TEST(WebServiceClientStatusTest, ApiSubmissionsAcceptAnyStatusBelow400)
 
 TEST(WebServiceClientStatusTest, LoginCookiesGoWithTheSubmission)
 {
-    testing::ScriptedServer server({[](testing::ScriptedConnection& c) {
+    testsupport::ScriptedServer server({[](testsupport::ScriptedConnection& c) {
         c.ReadRequest();
-        c.Send(testing::LengthResponse("", "302 Found", "Set-Cookie: sid=abc123; Path=/\r\nLocation: /\r\n"));
+        c.Send(testsupport::LengthResponse("", "302 Found", "Set-Cookie: sid=abc123; Path=/\r\nLocation: /\r\n"));
         c.ReadRequest();
-        c.Send(testing::LengthResponse("", "302 Found"));
+        c.Send(testsupport::LengthResponse("", "302 Found"));
         c.WaitForClose();
     }});
     WebServiceClient client;

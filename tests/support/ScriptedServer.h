@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-namespace plentor::testing {
+namespace plentor::testsupport {
 
 class ScriptedServer;
 
@@ -213,4 +213,4 @@ inline ScriptedServer::Script Endless(std::string head, std::string block)
     };
 }
 
-} // namespace plentor::testing
+} // namespace plentor::testsupport
