@@ -215,6 +215,9 @@ bool ClsXml::LoadXmlBytes(const void* data, size_t n, XmlParser::TextMode mode)
         from = EncodingConvert::kUtf16Le;
     } else if (start == std::string_view("\0<\0?", 4)) {
         from = EncodingConvert::kUtf16Be;
+    } else if (start == "\x1B$)C") {
+        // ISO-2022-KR announces itself before the first line.
+        from = EncodingConvert::kIso2022Kr;
     } else if (start == "+ADw") {
         // "<" in UTF-7's base64 form, as a document saved in UTF-7 begins.
         from = EncodingConvert::kUtf7;

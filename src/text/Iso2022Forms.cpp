@@ -20,6 +20,10 @@ bool IsIso2022Jp(int codePage)
 // The control bytes the 7-bit forms give a meaning.
 enum ControlByte : uint8_t { kEsc = 0x1B, kShiftOut = 0x0E, kShiftIn = 0x0F, kCr = 0x0D, kLf = 0x0A };
 
+// ESC, SO and SI in the text have no 7-bit form: written as they are, they
+// would switch the reader's state and garble what follows.
+bool IsControlFunction(uint8_t b) { return b == kEsc || b == kShiftOut || b == kShiftIn; }
+
 // An escape sequence: ESC, intermediate bytes 0x20 to 0x2F, a final byte
 // 0x30 to 0x7E. Both stateful 7-bit forms use only short ones.
 struct EscapeSequence {
@@ -154,6 +158,10 @@ private:
     size_t EncodeOne(const uint8_t* p, size_t n, bool& ok)
     {
         uint8_t b = p[0];
+        if (IsControlFunction(b)) {
+            ok = false;
+            return 1;
+        }
         if (b < 0x80) {
             SwitchToAscii();
             out_.Put(b);
@@ -309,7 +317,10 @@ bool EncodeIso2022Kr(const uint8_t* p, size_t n, DataBuffer& out)
     bool shifted = false;
     for (size_t i = 0; i < n;) {
         uint8_t b = p[i];
-        if (b < 0x80) {
+        if (IsControlFunction(b)) {
+            ok = false;
+            ++i;
+        } else if (b < 0x80) {
             if (shifted)
                 w.Put(kShiftIn);
             shifted = false;

@@ -307,6 +307,9 @@ const FileCase kFiles[] = {
      "\xE2\x82\xAC", "ibm01140"},
     {"EbcdicUnknownNameReadsAs037", Encoded(37, "<?xml version=\"1.0\" encoding=\"x-nothing\"?><a>caf</a>"), "caf",
      "x-nothing"},
+    {"Iso2022KrDesignatorFirst",
+     "\x1B$)C<?xml version=\"1.0\" encoding=\"iso-2022-kr\"?><a>\x0EGQ19\x0F!</a>",
+     "\xED\x95\x9C\xEA\xB5\xAD!", "iso-2022-kr"},
     // The declaration was readable byte by byte, so the bytes are not EBCDIC whatever it says.
     {"EbcdicDeclaredInAscii", "<?xml version=\"1.0\" encoding=\"ibm037\"?><a>caf\xC3\xA9</a>", "caf\xC3\xA9", "ibm037"},
 };

@@ -357,6 +357,8 @@ const FormCase kIso2022JpCases[] = {
      true},
     {"IbmExtensionHasNoJisForm", kUtf8, kJis, Text("aⅰb"), Text("ab"), false},
     {"NecRow13IsWritten", kUtf8, kJis, Text("①"), Concat({Text("\033$B"), Hex("2D 21"), Text("\033(B")}), true},
+    // ESC, SO and SI in the text would switch the reader's state: no form
+    {"ControlFunctionsHaveNoForm", kUtf8, kJis, Text("a\033(Ib\016c\017d"), Text("a(Ibcd"), false},
     {"Decode", kJis, kUtf8, Concat({Text("\033$B"), kNihonJis, Text("\033(BA")}), Text("日本A"), true},
     {"DecodeLongJisDesignation", kJis, kUtf8, Concat({Text("\033$(B"), kNihonJis}), Text("日本"), true},
     {"DecodeOldJisDesignation", kJis, kUtf8, Concat({Text("\033$@"), kNihonJis, Text("\033(J~")}), Text("日本~"), true},
@@ -390,6 +392,7 @@ const FormCase kIso2022KrCases[] = {
      true},
     // U+AC02 is in code page 949's extended Hangul, outside KS X 1001
     {"ExtendedHangulHasNo7BitForm", kUtf8, kKr, Text("a갂b"), Text("\033$)Cab"), false},
+    {"ControlFunctionsHaveNoForm", kUtf8, kKr, Text("a\016GQ\017\033b"), Text("\033$)CaGQb"), false},
     {"EmptyStaysEmpty", kUtf8, kKr, Bytes{}, Bytes{}, true},
 };
 
