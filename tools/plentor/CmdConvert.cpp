@@ -1,6 +1,6 @@
 // plentor convert: converts bytes between charsets with the library's tables.
 #include "Command.h"
-#include "Input.h"
+#include "StandardIo.h"
 
 #include "base/LogNull.h"
 #include "text/CharsetNames.h"
@@ -107,7 +107,7 @@ int RunConvert(const std::vector<std::string>& args)
     EncodingConvert convert;
     bool complete = convert.Convert(from, to, input.data(), static_cast<unsigned>(input.size()), output, log);
     if (!output.IsEmpty())
-        std::fwrite(output.Data(), 1, output.Size(), stdout);
+        WriteOutput(output);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "plentor convert: cannot write to standard output\n");
         return kExitFailure;

@@ -1,5 +1,6 @@
 // plentor get: fetches a URL through the HTTP facade.
 #include "Command.h"
+#include "StandardIo.h"
 
 #include "Credentials.h"
 
@@ -8,7 +9,6 @@
 #include "http/HttpMan.h"
 #include "http/ZentrelUrl.h"
 #include "platform/CommandLine.h"
-#include "platform/StandardStreams.h"
 #include "text/StringBuffer.h"
 #include "text/XString.h"
 
@@ -155,23 +155,19 @@ void Configure(const GetOptions& options, HttpMan& http)
 // Writes a streamed body to standard output as it arrives.
 class StdoutSink final : public BodySink {
 public:
-    bool Write(const unsigned char* data, unsigned length) override
-    {
-        return std::fwrite(data, 1, length, stdout) == length;
-    }
+    bool Write(const unsigned char* data, unsigned length) override { return WriteOutput(data, length); }
 };
 
 bool Fetch(const GetOptions& options, HttpMan& http)
 {
     if (options.bytes) {
-        platform::SetBinaryMode(stdout);   // main does so too; the bytes must not change
         std::setvbuf(stdout, nullptr, _IOFBF, kStdoutBuffer);
         StdoutSink out;
         return http.QuickGetToSink(options.url.c_str(), out);
     }
     StringBuffer text;
     const bool ok = http.QuickGetHtml(options.url.c_str(), text);
-    std::fwrite(text.GetString(), 1, static_cast<size_t>(text.GetLength()), stdout);
+    WriteOutput(text);
     return ok;
 }
 
@@ -193,7 +189,7 @@ int RunGet(const std::vector<std::string>& args)
     if (options.log) {
         StringBuffer logText;
         http.GetLog().GetText(logText);
-        std::fwrite(logText.GetString(), 1, static_cast<size_t>(logText.GetLength()), stderr);
+        WriteMessage(logText);
     }
     return ok ? kExitOk : kExitFailure;
 }

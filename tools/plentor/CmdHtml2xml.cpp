@@ -1,6 +1,6 @@
 // plentor html2xml: converts an HTML page to the library's XML form.
 #include "Command.h"
-#include "Input.h"
+#include "StandardIo.h"
 
 #include "base/LogNull.h"
 #include "markup/ClsHtmlToXml.h"
@@ -89,7 +89,7 @@ int RunHtml2xml(const std::vector<std::string>& args)
     StringBuffer xml;
     if (!converter.ToXml(xml))
         return Fail("cannot convert " + InputName(path));
-    std::fwrite(xml.GetString(), 1, static_cast<size_t>(xml.GetLength()), stdout);
+    WriteOutput(xml);
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return Fail("cannot write the XML");
     return kExitOk;

@@ -1,5 +1,6 @@
 // plentor links: loads files into one link list, as the Delicious object does.
 #include "Command.h"
+#include "StandardIo.h"
 
 #include "log/LogEntry2.h"
 #include "log/Logger.h"
@@ -50,7 +51,7 @@ bool PrintEntries(const ClsStringArray& list)
     StringBuffer entry;
     for (int i = 0; i < list.Count(); ++i) {
         list.GetString(i, entry);
-        std::fwrite(entry.GetString(), 1, static_cast<size_t>(entry.GetLength()), stdout);
+        WriteOutput(entry);
         std::fputc('\n', stdout);
     }
     return std::fflush(stdout) == 0 && !std::ferror(stdout);

@@ -1,5 +1,6 @@
 // plentor page-info: derives a bookmark's title, description and tags from a page.
 #include "Command.h"
+#include "StandardIo.h"
 
 #include "services/DeliciousClient.h"
 #include "text/StringBuffer.h"
@@ -37,7 +38,7 @@ const Command::Registrar kRegistrar(kPageInfo);
 void PrintLine(const char* key, const StringBuffer& value)
 {
     std::printf("%s: ", key);
-    std::fwrite(value.GetString(), 1, static_cast<size_t>(value.GetLength()), stdout);
+    WriteOutput(value);
     std::fputc('\n', stdout);
 }
 

@@ -4,7 +4,7 @@
 #include "Command.h"
 
 #include "Credentials.h"
-#include "Input.h"
+#include "StandardIo.h"
 #include "ServiceSession.h"
 #include "SubmitJournal.h"
 #include "SubmitProgress.h"
@@ -272,7 +272,7 @@ std::string LeftOut(const WorkList& work)
 void PrintValue(const char* key, const std::string& value, bool fromPage)
 {
     const std::string line = std::string("  ") + key + ": " + (fromPage ? "(from the page)" : value) + "\n";
-    std::fwrite(line.data(), 1, line.size(), stdout);
+    WriteOutput(line);
 }
 
 int DryRun(const ListOptions& options, const WorkList& work)
@@ -282,7 +282,7 @@ int DryRun(const ListOptions& options, const WorkList& work)
     const unsigned wanted = ServiceSession::AcceptedFields(options.service);
     for (const Page& page : work.pages) {
         const unsigned missing = MissingFields(page, wanted);
-        std::fwrite(page.url.data(), 1, page.url.size(), stdout);
+        WriteOutput(page.url);
         std::fputc('\n', stdout);
         if ((wanted & kTitle) != 0) PrintValue("title", page.title, (missing & kTitle) != 0);
         if ((wanted & kExtended) != 0) PrintValue("extended", page.extended, (missing & kExtended) != 0);
@@ -292,7 +292,7 @@ int DryRun(const ListOptions& options, const WorkList& work)
     const std::string summary = "plentor submit-list: dry run: " + std::to_string(work.pages.size()) +
                                 " to submit, " + std::to_string(work.skipped) + " saved before (in " +
                                 options.journal + "); nothing was sent\n" + LeftOut(work);
-    std::fputs(summary.c_str(), stderr);
+    WriteMessage(summary);
     return kExitOk;
 }
 
@@ -414,7 +414,7 @@ void PrintSummary(const ListOptions& options, const WorkList& work, const Tally&
     if (tally.stop != nullptr)
         text += std::string("  ") + tally.stop + ": " + std::to_string(tally.notTried) +
                 " not submitted; run the same command to go on\n";
-    std::fputs(text.c_str(), stderr);
+    WriteMessage(text);
 }
 
 int RunSubmitList(const std::vector<std::string>& args)

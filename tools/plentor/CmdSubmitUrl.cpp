@@ -1,6 +1,7 @@
 // plentor submit-url: saves a page to Delicious with the title, description
 // and tags derived from the page itself.
 #include "Command.h"
+#include "StandardIo.h"
 
 #include "Credentials.h"
 #include "ServiceSession.h"
@@ -109,7 +110,7 @@ bool ToAnsi(const std::string& utf8, StringBuffer& out)
 void PrintLine(const char* key, const StringBuffer& value)
 {
     std::printf("%s: ", key);
-    std::fwrite(value.GetString(), 1, static_cast<size_t>(value.GetLength()), stdout);
+    WriteOutput(value);
     std::fputc('\n', stdout);
 }
 
@@ -119,7 +120,7 @@ void WriteLog(DeliciousClient& client)
     StringBuffer text;
     if (!client.GetLog().Tree().Root().children.empty()) client.GetLog().GetText(text);
     text.AppendBuffer(client.GetLastHttpLog());
-    std::fwrite(text.GetString(), 1, static_cast<size_t>(text.GetLength()), stderr);
+    WriteMessage(text);
 }
 
 int RunSubmitUrl(const std::vector<std::string>& args)

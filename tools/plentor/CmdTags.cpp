@@ -1,6 +1,6 @@
 // plentor tags: suggests tags for an HTML page, as the Delicious object does.
 #include "Command.h"
-#include "Input.h"
+#include "StandardIo.h"
 
 #include "base/LogNull.h"
 #include "markup/HtmlParse.h"
@@ -122,7 +122,7 @@ int RunTags(const std::vector<std::string>& args)
     StringBuffer tags;
     KeywordExtractor::SuggestTagsFromHtml(page, stopList, kTagCount, tags);
 
-    std::fwrite(tags.GetString(), 1, static_cast<size_t>(tags.GetLength()), stdout);
+    WriteOutput(tags);
     std::fputc('\n', stdout);
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return Fail("cannot write the tags");

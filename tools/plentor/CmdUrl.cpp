@@ -1,5 +1,6 @@
 // plentor url: shows how the HTTP client splits a URL.
 #include "Command.h"
+#include "StandardIo.h"
 
 #include "http/ZentrelUrl.h"
 #include "text/StringBuffer.h"
@@ -48,7 +49,7 @@ int RunUrl(const std::vector<std::string>& args)
     }
     ZentrelUrl::GetDomainFromHost(host.GetString(), domain);
     PrintPart("host", host);
-    std::printf("port: %d\n", port);
+    WriteOutput("port: " + std::to_string(port) + "\n");
     PrintPart("login", login);
     PrintPart("password", password);
     PrintPart("path", path);

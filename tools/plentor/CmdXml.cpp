@@ -1,6 +1,6 @@
 // plentor xml: loads an XML document and writes it back with the library's writer.
 #include "Command.h"
-#include "Input.h"
+#include "StandardIo.h"
 
 #include "log/LogEntry2.h"
 #include "markup/ClsXml.h"
@@ -76,7 +76,7 @@ int RunXml(const std::vector<std::string>& args)
     DataBuffer out;
     if (!xml.GetXmlBytes(out))
         return Fail("cannot convert the document to the charset its declaration names");
-    std::fwrite(out.Data(), 1, out.Size(), stdout);
+    WriteOutput(out);
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return Fail("cannot write the document");
     return kExitOk;

@@ -1,7 +1,7 @@
 #include "Credentials.h"
 
 #include "Command.h"
-#include "Input.h"
+#include "StandardIo.h"
 
 #include "platform/Files.h"
 #include "platform/Terminal.h"

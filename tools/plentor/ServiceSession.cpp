@@ -1,4 +1,5 @@
 #include "ServiceSession.h"
+#include "StandardIo.h"
 
 #include "base/LogNull.h"
 #include "module/Blogmarks.h"
@@ -44,7 +45,7 @@ void WriteLogs(Logger& own, const StringBuffer& httpLog)
     StringBuffer text;
     if (!own.Tree().Root().children.empty()) own.GetText(text);
     text.AppendBuffer(httpLog);
-    std::fwrite(text.GetString(), 1, static_cast<size_t>(text.GetLength()), stderr);
+    WriteMessage(text);
 }
 
 // One object and the call that saves a bookmark with it.

@@ -1,4 +1,5 @@
 #include "SubmitProgress.h"
+#include "StandardIo.h"
 
 #include "platform/Clock.h"
 
@@ -40,7 +41,7 @@ void Overwrite(const std::string& text, size_t drawnWidth)
 {
     std::string line = "\r" + text;
     if (drawnWidth > text.size()) line.append(drawnWidth - text.size(), ' ');
-    std::fputs(line.c_str(), stderr);
+    WriteMessage(line);
 }
 
 } // namespace
@@ -64,7 +65,7 @@ void SubmitProgress::PageDone(const std::string& url, const std::string& failure
     outcome.append(url);
     if (!failure.empty()) outcome.append(": ").append(failure);
     if (style_ == Style::Lines) {
-        std::fputs(Count(done_, total_).append(outcome).append(1, '\n').c_str(), stderr);
+        WriteMessage(Count(done_, total_).append(outcome).append(1, '\n'));
         return;
     }
     if (!failure.empty()) {

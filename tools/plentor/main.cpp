@@ -1,8 +1,8 @@
 // plentor: command-line access to the library's operations.
 #include "Command.h"
+#include "StandardIo.h"
 
 #include "platform/CommandLine.h"
-#include "platform/StandardStreams.h"
 
 #include <cstdio>
 #include <string>
@@ -34,12 +34,8 @@ void PrintCommandHelp(const Command& c)
 
 int main(int argc, char** argv)
 {
-    // Commands read and write bytes: page bodies, converted text, XML. On
-    // Windows text mode would add CR before every LF written and drop it
-    // from every CR LF read, so the output is the same bytes everywhere.
-    // Messages on stderr keep the platform's line ends.
-    plentor::platform::SetBinaryMode(stdin);
-    plentor::platform::SetBinaryMode(stdout);
+    // Commands read and write bytes: page bodies, converted text, XML.
+    plentor::cli::PrepareStandardStreams();
     std::vector<std::string> args = plentor::platform::Utf8Arguments(argc, argv);
     if (args.empty()) {
         PrintOverview(stderr);

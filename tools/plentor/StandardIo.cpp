@@ -1,7 +1,10 @@
-#include "Input.h"
+#include "StandardIo.h"
 
 #include "platform/CommandLine.h"
 #include "platform/Files.h"
+#include "platform/StandardStreams.h"
+#include "text/DataBuffer.h"
+#include "text/StringBuffer.h"
 
 #include <cstdio>
 
@@ -13,6 +16,30 @@ namespace {
 constexpr size_t kReadBlock = 65536;
 
 } // namespace
+
+void PrepareStandardStreams()
+{
+    platform::SetBinaryMode(stdin);
+    platform::SetBinaryMode(stdout);
+}
+
+bool WriteOutput(const void* data, size_t n) { return std::fwrite(data, 1, n, stdout) == n; }
+
+bool WriteOutput(std::string_view text) { return WriteOutput(text.data(), text.size()); }
+
+bool WriteOutput(const StringBuffer& text)
+{
+    return WriteOutput(text.GetString(), static_cast<size_t>(text.GetLength()));
+}
+
+bool WriteOutput(const DataBuffer& bytes) { return WriteOutput(bytes.Data(), bytes.Size()); }
+
+void WriteMessage(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stderr); }
+
+void WriteMessage(const StringBuffer& text)
+{
+    WriteMessage(std::string_view(text.GetString(), static_cast<size_t>(text.GetLength())));
+}
 
 bool IsStandardInput(const std::string& file) { return file.empty() || file == "-"; }
 
