@@ -6,6 +6,7 @@
 #include "platform/Files.h"
 #include "text/DataBuffer.h"
 #include "text/DateParser.h"
+#include "text/HexDigits.h"
 #include "text/Md5.h"
 
 #include <cmath>
@@ -15,7 +16,6 @@ namespace plentor {
 
 namespace {
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 void Put16(std::vector<uint8_t>& out, uint16_t v)
 {
@@ -48,17 +48,6 @@ double GetDouble(const uint8_t* p)
     return value;
 }
 
-// Days from 1 January 1970 to the date in the proleptic Gregorian calendar.
-int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d)
-{
-    y -= m <= 2;
-    int64_t era = (y >= 0 ? y : y - 399) / 400;
-    int64_t yoe = y - era * 400;
-    int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
 bool IsValidTime(const platform::CalendarTime& t)
 {
     return t.year >= 100 && t.year <= 9999 && t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31 &&
@@ -69,8 +58,8 @@ bool IsValidTime(const platform::CalendarTime& t)
 // that day the fraction still counts forward from midnight, as OLE dates do.
 double ToOleDate(const platform::CalendarTime& t)
 {
-    static const int64_t kOleEpoch = DaysFromCivil(1899, 12, 30);
-    double days = static_cast<double>(DaysFromCivil(t.year, t.month, t.day) - kOleEpoch);
+    static const int64_t kOleEpoch = DateParser::DaysFromCivil(1899, 12, 30);
+    double days = static_cast<double>(DateParser::DaysFromCivil(t.year, t.month, t.day) - kOleEpoch);
     double fraction = (t.hour * 3600.0 + t.minute * 60.0 + t.second) / 86400.0;
     return days < 0 ? days - fraction : days + fraction;
 }
@@ -152,8 +141,8 @@ bool ClsCache2::GetFilename(const char* resourceName, StringBuffer& path) const
         path.AppendChar(sep);
     }
     for (uint8_t b : d) {
-        path.AppendChar(kHexDigits[b >> 4]);
-        path.AppendChar(kHexDigits[b & 0x0F]);
+        path.AppendChar(HexDigits::kUpper[b >> 4]);
+        path.AppendChar(HexDigits::kUpper[b & 0x0F]);
     }
     path.Append(".dat");
     return true;

@@ -31,17 +31,6 @@ constexpr const char* kNoCachePragma[] = {"no-cache"};
 // Fields a 304 answer may carry that replace those of the stored response.
 constexpr const char* kRefreshedFields[] = {"Date", "Expires", "Cache-Control", "Last-Modified", "ETag"};
 
-// Days from 1 January 1970 to the date in the proleptic Gregorian calendar.
-int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d)
-{
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
 platform::CalendarTime CalendarOf(int64_t seconds)
 {
     int64_t days = seconds / kSecsPerDay;
@@ -50,16 +39,8 @@ platform::CalendarTime CalendarOf(int64_t seconds)
         rest += kSecsPerDay;
         --days;
     }
-    const int64_t z = days + 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const int64_t doe = z - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
     platform::CalendarTime t;
-    t.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    t.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    t.year = static_cast<int>(yoe + era * 400 + (t.month <= 2));
+    DateParser::CivilFromDays(days, t.year, t.month, t.day);
     t.hour = static_cast<int>(rest / 3600);
     t.minute = static_cast<int>(rest / 60 % 60);
     t.second = static_cast<int>(rest % 60);
@@ -181,7 +162,7 @@ int64_t HttpCacheHooks::NowSeconds() { return SecondsOf(platform::SystemTime());
 
 int64_t HttpCacheHooks::SecondsOf(const platform::CalendarTime& time)
 {
-    return DaysFromCivil(time.year, time.month, time.day) * kSecsPerDay + int64_t {time.hour} * 3600 +
+    return DateParser::DaysFromCivil(time.year, time.month, time.day) * kSecsPerDay + int64_t {time.hour} * 3600 +
            int64_t {time.minute} * 60 + time.second;
 }
 

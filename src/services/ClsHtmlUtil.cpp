@@ -3,6 +3,7 @@
 #include "http/ZentrelUrl.h"
 #include "markup/Html.h"
 #include "services/ClsStringArray.h"
+#include "text/AsciiChars.h"
 #include "text/StringBuffer.h"
 
 #include <vector>
@@ -15,20 +16,10 @@ namespace {
 // "ftp:") never starts with these letters once it is absolute.
 constexpr const char* kWebScheme = "http";
 
-char LowerAscii(char c)
+bool StartsWithNoCase(const StringBuffer& text, std::string_view prefix)
 {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// prefix is lower case.
-bool StartsWithNoCase(const StringBuffer& text, const char* prefix)
-{
-    const char* s = text.GetString();
-    for (; *prefix != '\0'; ++prefix, ++s) {
-        if (LowerAscii(*s) != *prefix)
-            return false;
-    }
-    return true;
+    return AsciiChars::StartsWithNoCase(std::string_view(text.GetString(), static_cast<size_t>(text.GetLength())),
+                                        prefix);
 }
 
 // The link as an absolute URL; the link itself when it cannot be combined.

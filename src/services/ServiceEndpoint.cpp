@@ -1,5 +1,7 @@
 #include "services/ServiceEndpoint.h"
 
+#include "text/AsciiChars.h"
+
 #include <string_view>
 
 namespace plentor {
@@ -17,22 +19,12 @@ bool IsHostChar(char c)
            c == '_';
 }
 
-char LowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 // Removes a leading scheme and "://" from text; false when it has neither
 // "http://" nor "https://" (in any case).
 bool TakeScheme(std::string_view& text, bool& useTls)
 {
-    auto startsWith = [&text](std::string_view prefix) {
-        if (text.size() < prefix.size()) return false;
-        for (size_t i = 0; i < prefix.size(); ++i) {
-            if (LowerAscii(text[i]) != prefix[i]) return false;
-        }
-        return true;
-    };
+    auto startsWith = [&text](std::string_view prefix) { return AsciiChars::StartsWithNoCase(text, prefix); };
     if (startsWith("https://")) {
         useTls = true;
         text.remove_prefix(8);
@@ -55,7 +47,7 @@ bool TakeHost(std::string_view& text, StringBuffer& host)
     if (n == 0) return false;
     host.Clear();
     for (size_t i = 0; i < n; ++i)
-        host.AppendChar(LowerAscii(text[i]));
+        host.AppendChar(AsciiChars::ToLower(text[i]));
     text.remove_prefix(n);
     return true;
 }

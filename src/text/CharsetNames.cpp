@@ -1,5 +1,6 @@
 #include "text/CharsetNames.h"
 
+#include "text/AsciiChars.h"
 #include "text/StringBuffer.h"
 
 #include <algorithm>
@@ -613,8 +614,6 @@ constexpr size_t LongestName()
 }
 static_assert(LongestName() == CharsetNames::kMaxNameLength, "kMaxNameLength must match the table");
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
-
 char NormaliseChar(char c)
 {
     if (c >= 'A' && c <= 'Z')
@@ -627,12 +626,12 @@ char NormaliseChar(char c)
 int Normalise(const char* name, char* buf)
 {
     const char* begin = name;
-    while (IsSpace(*begin))
+    while (AsciiChars::IsCSpace(*begin))
         ++begin;
     const char* end = begin;
     const char* lastNonSpace = begin;
     for (; *end; ++end) {
-        if (!IsSpace(*end))
+        if (!AsciiChars::IsCSpace(*end))
             lastNonSpace = end + 1;
         if (lastNonSpace - begin > CharsetNames::kMaxNameLength)
             return -1;

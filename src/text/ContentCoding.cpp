@@ -1,11 +1,12 @@
 #include "text/ContentCoding.h"
-#include "text/HexDigits.h"
 
 #include "base/LogNull.h"
+#include "text/AsciiChars.h"
 #include "text/Base64Digits.h"
 #include "text/CharsetNames.h"
 #include "text/DataBuffer.h"
 #include "text/EncodingConvert.h"
+#include "text/HexDigits.h"
 #include "text/StringBuffer.h"
 
 #include <algorithm>
@@ -19,7 +20,6 @@ namespace plentor {
 namespace {
 
 constexpr const char* kBase64Alphabet = Base64Digits::kAlphabet;
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 // StringBuffer lengths are ints; encoders refuse output that would not fit.
 constexpr uint64_t kMaxStringLength = INT_MAX - 64;
@@ -86,19 +86,6 @@ bool IsQLiteral(uint8_t b)
 
 bool IsDroppedInQ(uint8_t b) { return b <= 32 || b == '?' || b == 127 || (b >= 0x80 && b <= 0x9F); }
 
-bool IsLineSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    return true;
-}
 
 // ---- output sinks ------------------------------------------------------
 // Each appends one byte; callers reserve room for the largest output first.
@@ -122,8 +109,8 @@ struct StringSink {
 template <typename Sink>
 void PutHex(uint8_t b, Sink& out)
 {
-    out.Put(static_cast<uint8_t>(kHexDigits[b >> 4]));
-    out.Put(static_cast<uint8_t>(kHexDigits[b & 15]));
+    out.Put(static_cast<uint8_t>(HexDigits::kUpper[b >> 4]));
+    out.Put(static_cast<uint8_t>(HexDigits::kUpper[b & 15]));
 }
 
 ByteBlock AllocateBlock(size_t n) { return ByteBlock(static_cast<uint8_t*>(std::malloc(n + 1))); }
@@ -288,7 +275,7 @@ void DecodeQTo(const char* p, size_t n, Sink& out)
 bool UsesBForm(const char* charset)
 {
     for (std::string_view name : kBFormCharsets)
-        if (EqualsNoCase(name, charset))
+        if (AsciiChars::EqualsNoCase(name, charset))
             return true;
     return false;
 }
@@ -297,7 +284,7 @@ bool HoldsEncodedWordMarker(const uint8_t* p, size_t n)
 {
     size_t window = n < kEncodedMarkerWindow ? n : kEncodedMarkerWindow;
     for (size_t i = 0; i + 2 < window; ++i) {
-        char kind = LowerAscii(static_cast<char>(p[i + 1]));
+        char kind = AsciiChars::ToLower(static_cast<char>(p[i + 1]));
         if (p[i] == '?' && p[i + 2] == '?' && (kind == 'q' || kind == 'b'))
             return true;
     }
@@ -518,7 +505,7 @@ int WordDecoder::CodePageOf(std::string_view charset) const
 {
     if (charset.size() > kMaxWordCharsetLength)
         return 0;
-    if (EqualsNoCase(charset, "8bit"))
+    if (AsciiChars::EqualsNoCase(charset, "8bit"))
         return EncodingConvert::kUtf8;
     char name[kMaxWordCharsetLength + 1];
     std::memcpy(name, charset.data(), charset.size());
@@ -579,7 +566,7 @@ int64_t CountHexDigits(const char* text, size_t n)
 {
     int64_t digits = 0;
     for (size_t i = 0; i < n; ++i) {
-        if (IsLineSpace(text[i])) {
+        if (AsciiChars::IsSpace(text[i])) {
             if (digits % 2 != 0)
                 return -1;   // white space inside a pair
             continue;
@@ -664,7 +651,7 @@ bool ContentCoding::DecodeQuotedPrintable(const char* text, unsigned n, DataBuff
         const void* lf = std::memchr(text + pos, '\n', end - pos);
         size_t lineEnd = lf ? static_cast<size_t>(static_cast<const char*>(lf) - text) + 1 : end;
         size_t contentEnd = lineEnd;
-        while (contentEnd > pos && IsLineSpace(text[contentEnd - 1]))
+        while (contentEnd > pos && AsciiChars::IsSpace(text[contentEnd - 1]))
             --contentEnd;
         bool softBreak = DecodeQpLine(text + pos, contentEnd - pos, sink);
         if (lf && !softBreak) {

@@ -29,9 +29,8 @@ constexpr int kTwoDigitYearPivot = 49;
 constexpr int kFirstFourDigitYear = 1000;
 // Half a second in days: OLE dates are rounded to the nearest second.
 constexpr double kHalfSecondInDays = 5.787037037037037e-6;
-// Days from 30 December 1899 (OLE day 0) back to 1 March of year 0, the
-// start of the era arithmetic in CivilFromDays.
-constexpr long kOleEpochFromEra = 693899;
+// 30 December 1899, OLE day 0, in days from 1 January 1970.
+constexpr int64_t kOleEpoch = -25569;
 
 constexpr std::array<const char*, 7> kDayNames = {"sun", "mon", "tue", "wed", "thu", "fri", "sat"};
 constexpr std::array<const char*, 12> kMonthNames = {"jan", "feb", "mar", "apr", "may", "jun",
@@ -430,20 +429,6 @@ const char* OutputMonthName(int month)
     return kOutputMonthNames[month >= 1 && month <= 12 ? static_cast<size_t>(month - 1) : 0];
 }
 
-// Year, month and day of a day number counted from 1 March of year 0
-// (Gregorian 400-, 100-, 4- and 1-year cycles).
-void CivilFromDays(long days, CalendarTime& t)
-{
-    long era = (days >= 0 ? days : days - 146096) / 146097;
-    long dayOfEra = days - era * 146097;
-    long yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    long monthFromMarch = (5 * dayOfYear + 2) / 153;
-    t.day = static_cast<int>(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1);
-    t.month = static_cast<int>(monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9);
-    t.year = static_cast<int>(yearOfEra + era * 400 + (t.month <= 2 ? 1 : 0));
-}
-
 } // namespace
 
 bool DateParser::ParseDate(const char* text, CalendarTime& out)
@@ -494,6 +479,31 @@ int DateParser::DayOfWeek(int year, int month, int day)
     return (leapDaysBefore + y % 7 + kDaysBeforeMonth[static_cast<size_t>(month - 1)] % 7 + leapDay + dayInWeek) % 7;
 }
 
+// Years counted from 1 March, so that the leap day ends a year; eras of
+// 400 years (146097 days) repeat, and 719468 is 1970-01-01 from 0000-03-01.
+int64_t DateParser::DaysFromCivil(int64_t year, int64_t month, int64_t day)
+{
+    year -= month <= 2;
+    const int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const int64_t yearOfEra = year - era * 400;
+    const int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+void DateParser::CivilFromDays(int64_t days, int& year, int& month, int& day)
+{
+    const int64_t z = days + 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const int64_t dayOfEra = z - era * 146097;
+    const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int64_t monthFromMarch = (5 * dayOfYear + 2) / 153;
+    day = static_cast<int>(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1);
+    month = static_cast<int>(monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9);
+    year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
+}
+
 bool DateParser::FromOleDate(double date, CalendarTime& out)
 {
     if (!(date >= kMinOleDate && date <= kMaxOleDate))
@@ -504,7 +514,7 @@ bool DateParser::FromOleDate(double date, CalendarTime& out)
     if (seconds >= kSecondsPerDay)
         seconds = kSecondsPerDay - 1;
     CalendarTime t;
-    CivilFromDays(days + kOleEpochFromEra, t);
+    CivilFromDays(days + kOleEpoch, t.year, t.month, t.day);
     t.dayOfWeek = DayOfWeek(t.year, t.month, t.day);
     t.hour = seconds / 3600;
     t.minute = seconds / 60 % 60;

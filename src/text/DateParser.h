@@ -2,6 +2,8 @@
 
 #include "platform/Clock.h"
 
+#include <cstdint>
+
 namespace plentor {
 
 class StringBuffer;
@@ -40,6 +42,11 @@ public:
     // 0 (Sunday) to 6 in the proleptic Gregorian calendar. A month outside
     // 1 to 12 counts as January.
     static int DayOfWeek(int year, int month, int day);
+
+    // Days from 1 January 1970 to a date of the proleptic Gregorian calendar
+    // (negative before it), and back. Valid far beyond any year in use.
+    static int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day);
+    static void CivilFromDays(int64_t days, int& year, int& month, int& day);
 
     // Splits an OLE automation date (days since 30 December 1899, the fraction
     // being the time of day) into calendar time, rounded to the second. False

@@ -3,6 +3,7 @@
 #include "base/LogBase.h"
 #include "base/LogNull.h"
 #include "text/CharsetNames.h"
+#include "text/HexDigits.h"
 #include "text/Iso2022Forms.h"
 #include "text/MacArabic.h"
 #include "text/Surrogates.h"
@@ -103,7 +104,6 @@ bool ConvertInSlices(size_t n, unsigned bytesPerByte, DataBuffer& out, Step step
 // The text "&#x", the code in upper-case hex and ";".
 size_t FormatHexEntity(uint32_t code, char16_t* text)
 {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     size_t n = 0;
     text[n++] = u'&';
     text[n++] = u'#';
@@ -112,7 +112,7 @@ size_t FormatHexEntity(uint32_t code, char16_t* text)
     while (shift > 0 && (code >> shift) == 0)
         shift -= 4;
     for (; shift >= 0; shift -= 4)
-        text[n++] = static_cast<char16_t>(kDigits[(code >> shift) & 0xF]);
+        text[n++] = static_cast<char16_t>(HexDigits::kUpper[(code >> shift) & 0xF]);
     text[n++] = u';';
     return n;
 }

@@ -5,6 +5,9 @@ namespace plentor {
 // Hexadecimal digit values, shared by every decoder that reads hex escapes.
 class HexDigits {
 public:
+    // The digits written for the values 0-15.
+    static constexpr char kUpper[] = "0123456789ABCDEF";
+
     // The value of a hex digit (either case), or -1 for any other byte.
     static constexpr int Value(char c)
     {

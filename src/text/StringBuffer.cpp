@@ -1,5 +1,4 @@
 #include "text/StringBuffer.h"
-#include "text/HexDigits.h"
 
 #include "base/LogBase.h"
 #include "base/LogNull.h"
@@ -9,6 +8,7 @@
 #include "text/AsciiRun.h"
 #include "text/DataBuffer.h"
 #include "text/EncodingConvert.h"
+#include "text/HexDigits.h"
 
 #include <algorithm>
 #include <charconv>
@@ -26,7 +26,6 @@ constexpr int kNullTextCapacity = 4;       // capacity of a buffer built from a 
 constexpr int kFileSlack = 200;            // room left after a loaded file for the usual appends
 constexpr int64_t kMaxLength = INT_MAX - 1; // lengths are ints and the terminator needs a byte
 constexpr int kMaxHexDumpLineBytes = 16;   // an LF after this many bytes of a hex dump
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 constexpr uint8_t kDeadFill = 0xDD;
 
 // 256-entry membership table for byte scanners.
@@ -939,8 +938,8 @@ void StringBuffer::AppendHexDump(const void* bytes, int n)
     char* w = data_ + length_;
     for (int i = 1; i <= n; ++i) {
         unsigned char b = p[i - 1];
-        *w++ = kHexDigits[b >> 4];
-        *w++ = kHexDigits[b & 0x0F];
+        *w++ = HexDigits::kUpper[b >> 4];
+        *w++ = HexDigits::kUpper[b & 0x0F];
         if (i % 2 == 0)
             *w++ = ' ';
         if (i % kMaxHexDumpLineBytes == 0)

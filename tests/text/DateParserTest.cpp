@@ -325,5 +325,31 @@ TEST(DateParserTest, FormatLocalNowWritesBrowserStyleTime)
     EXPECT_TRUE(std::regex_match(text, kShape)) << text;
 }
 
+// The calendar arithmetic the cache files and OLE dates share: known days,
+// leap days of the century rules, and every day of a span there and back.
+TEST(DateParserTest, CivilDaysKnownValuesAndRoundTrip)
+{
+    struct Case {
+        int year, month, day;
+        int64_t days;
+    };
+    for (const Case& c : {Case{1970, 1, 1, 0}, Case{1969, 12, 31, -1}, Case{1899, 12, 30, -25569},
+                          Case{2000, 2, 29, 11016}, Case{2000, 3, 1, 11017}, Case{1900, 3, 1, -25508},
+                          Case{1600, 2, 29, -135081}, Case{0, 3, 1, -719468}, Case{9999, 12, 31, 2932896}}) {
+        SCOPED_TRACE(testing::Message() << c.year << "-" << c.month << "-" << c.day);
+        EXPECT_EQ(DateParser::DaysFromCivil(c.year, c.month, c.day), c.days);
+        int y = 0, m = 0, d = 0;
+        DateParser::CivilFromDays(c.days, y, m, d);
+        EXPECT_EQ(y, c.year);
+        EXPECT_EQ(m, c.month);
+        EXPECT_EQ(d, c.day);
+    }
+    for (int64_t days = -800000; days <= 3000000; days += 997) {
+        int y = 0, m = 0, d = 0;
+        DateParser::CivilFromDays(days, y, m, d);
+        ASSERT_EQ(DateParser::DaysFromCivil(y, m, d), days);
+    }
+}
+
 } // namespace
 } // namespace plentor
