@@ -4,7 +4,7 @@
 #include "FuzzInput.h"
 
 #include "base/LogNull.h"
-#include "http/BzipBlock.h"
+#include "text/BzipBlock.h"
 #include "http/Gzip.h"
 #include "text/CompressedContainer.h"
 #include "text/DataBuffer.h"

@@ -2,7 +2,7 @@
 #include "text/LittleEndian.h"
 
 #include "base/LogBase.h"
-#include "http/BzipBlock.h"
+#include "text/BzipBlock.h"
 #include "http/CachePaths.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"

@@ -2,11 +2,10 @@
 #include "text/LittleEndian.h"
 
 #include "base/LogBase.h"
+#include "text/BzipBlock.h"
 #include "text/ContentCoding.h"
 #include "text/DataBuffer.h"
 #include "text/StringBuffer.h"
-
-#include <bzlib.h>
 
 #include <limits>
 #include <vector>
@@ -21,19 +20,16 @@ constexpr int kBlockSize100k = 9;     // bzip2's largest block: best ratio for t
 // length above this comes from damaged data and must not drive an allocation.
 constexpr unsigned kMaxUnpackedBytes = 64u * 1024 * 1024;
 
-// bzip2's documented worst case: 1% larger than the input plus 600 bytes.
-unsigned CompressBound(unsigned n) { return n + n / 100 + 600; }
-
-const char* Bzip2ErrorText(int code)
+const char* UnpackErrorText(BzipBlock::Outcome outcome)
 {
-    switch (code) {
-    case BZ_OUTBUFF_FULL: return "Unpacked data is longer than the declared length";
-    case BZ_DATA_ERROR: return "Compressed data is corrupt";
-    case BZ_DATA_ERROR_MAGIC: return "Compressed data is not a bzip2 stream";
-    case BZ_UNEXPECTED_EOF: return "Compressed data ends early";
-    case BZ_MEM_ERROR: return "Out of memory for bzip2";
-    default: return "bzip2 failed";
+    switch (outcome) {
+    case BzipBlock::Outcome::TooLarge: return "Unpacked data is longer than the declared length";
+    case BzipBlock::Outcome::Corrupt: return "Compressed data is corrupt";
+    case BzipBlock::Outcome::Truncated: return "Compressed data ends early";
+    case BzipBlock::Outcome::NoMemory: return "Out of memory for bzip2";
+    case BzipBlock::Outcome::Done: break;
     }
+    return "bzip2 failed";
 }
 
 // Checks the 8-byte header and returns the declared unpacked length.
@@ -68,21 +64,14 @@ bool CompressedContainer::Pack(const void* bytes, unsigned n, StringBuffer& base
         log.LogDataLong("size", n);
         return false;
     }
-    std::vector<char> packed(kHeaderSize + CompressBound(n));
-    auto* header = reinterpret_cast<uint8_t*>(packed.data());
+    uint8_t header[kHeaderSize];
     LittleEndian::Put32(header, kMagic);
     LittleEndian::Put32(header + 4, n);
-    unsigned streamSize = static_cast<unsigned>(packed.size() - kHeaderSize);
-    char* source = const_cast<char*>(static_cast<const char*>(bytes));  // bzlib takes non-const input
-    char emptyInput = 0;
-    int rc = BZ2_bzBuffToBuffCompress(packed.data() + kHeaderSize, &streamSize, n > 0 ? source : &emptyInput, n,
-                                      kBlockSize100k, 0, 0);
-    if (rc != BZ_OK) {
-        log.LogError("bzip2 compression failed");
-        log.LogDataLong("bzip2Error", rc);
+    DataBuffer packed;
+    packed.AppendBytes(header, kHeaderSize);
+    if (!BzipBlock::Compress(bytes, n, packed, log, kBlockSize100k))
         return false;
-    }
-    ContentCoding::EncodeBase64(packed.data(), kHeaderSize + streamSize, base64Out);
+    ContentCoding::EncodeBase64(packed.Data(), packed.Size(), base64Out);
     return true;
 }
 
@@ -108,24 +97,20 @@ bool CompressedContainer::UnpackBinary(const void* bytes, unsigned n, DataBuffer
         log.LogError("Output buffer cannot hold the unpacked data");
         return false;
     }
-    // One spare byte so the output pointer is valid even for an empty result.
-    out.Reserve(length + 1);
-    unsigned produced = length;
-    char* source = const_cast<char*>(reinterpret_cast<const char*>(p + kHeaderSize));  // bzlib takes non-const input
-    int rc = BZ2_bzBuffToBuffDecompress(reinterpret_cast<char*>(out.Data() + out.Size()), &produced, source,
-                                        n - kHeaderSize, 0, 0);
-    if (rc != BZ_OK) {
-        log.LogError(Bzip2ErrorText(rc));
-        log.LogDataLong("bzip2Error", rc);
+    const unsigned before = out.Size();
+    const BzipBlock::Outcome outcome = BzipBlock::DecompressUpTo(p + kHeaderSize, n - kHeaderSize, length, out);
+    if (outcome != BzipBlock::Outcome::Done) {
+        log.LogError(UnpackErrorText(outcome));
         return false;
     }
+    const unsigned produced = out.Size() - before;
     if (produced != length) {
         log.LogError("Unpacked data is shorter than the declared length");
         log.LogDataLong("declaredLength", length);
         log.LogDataLong("unpackedLength", produced);
+        out.SetSize(before);
         return false;
     }
-    out.SetSize(out.Size() + produced);
     return true;
 }
 

@@ -1,6 +1,6 @@
 #include "http/HttpCache.h"
 
-#include "http/BzipBlock.h"
+#include "text/BzipBlock.h"
 
 #include "log/Logger.h"
 #include "text/Crc32.h"

@@ -1,4 +1,4 @@
-#include "http/BzipBlock.h"
+#include "text/BzipBlock.h"
 
 #include "base/LogBase.h"
 #include "text/DataBuffer.h"
@@ -41,7 +41,7 @@ private:
     bool ok_ = false;
 };
 
-enum class Unpack { Done, Corrupt, Truncated, TooLarge };
+using Unpack = BzipBlock::Outcome;
 
 Unpack RunDecompress(bz_stream& s, unsigned maxOut, std::vector<char>& produced)
 {
@@ -75,13 +75,14 @@ Unpack RunDecompress(bz_stream& s, unsigned maxOut, std::vector<char>& produced)
 
 } // namespace
 
-bool BzipBlock::Compress(const void* bytes, unsigned n, DataBuffer& out, LogBase& log)
+bool BzipBlock::Compress(const void* bytes, unsigned n, DataBuffer& out, LogBase& log, int blockSize100k)
 {
     std::vector<char> packed(CompressBound(n));
     unsigned packedSize = static_cast<unsigned>(packed.size());
     char emptyInput = 0;
     char* source = n > 0 ? const_cast<char*>(static_cast<const char*>(bytes)) : &emptyInput;  // bzlib takes non-const input
-    int rc = BZ2_bzBuffToBuffCompress(packed.data(), &packedSize, source, n, BlockSizeFor(n), 0, 0);
+    int rc = BZ2_bzBuffToBuffCompress(packed.data(), &packedSize, source, n,
+                                      blockSize100k > 0 ? blockSize100k : BlockSizeFor(n), 0, 0);
     if (rc != BZ_OK) {
         log.LogError("bzip2 compression failed");
         log.LogDataLong("bzip2Error", rc);
@@ -91,29 +92,36 @@ bool BzipBlock::Compress(const void* bytes, unsigned n, DataBuffer& out, LogBase
     return true;
 }
 
-bool BzipBlock::Decompress(const void* bytes, unsigned n, unsigned maxOut, DataBuffer& out, LogBase& log)
+BzipBlock::Outcome BzipBlock::DecompressUpTo(const void* bytes, unsigned n, unsigned maxOut, DataBuffer& out)
 {
     DecompressStream stream;
-    if (!stream.Ok()) {
-        log.LogError("Failed to start bzip2 decompression");
-        return false;
-    }
+    if (!stream.Ok())
+        return Outcome::NoMemory;
     bz_stream& s = stream.Get();
     s.next_in = const_cast<char*>(static_cast<const char*>(bytes));   // bzlib takes non-const input
     s.avail_in = n;
     std::vector<char> produced;
-    Unpack result = RunDecompress(s, maxOut, produced);
-    switch (result) {
-    case Unpack::Done:
+    const Outcome result = RunDecompress(s, maxOut, produced);
+    if (result == Outcome::Done)
         out.AppendBytes(produced.data(), static_cast<unsigned>(produced.size()));
+    return result;
+}
+
+bool BzipBlock::Decompress(const void* bytes, unsigned n, unsigned maxOut, DataBuffer& out, LogBase& log)
+{
+    switch (DecompressUpTo(bytes, n, maxOut, out)) {
+    case Outcome::Done:
         return true;
-    case Unpack::Corrupt:
+    case Outcome::NoMemory:
+        log.LogError("Failed to start bzip2 decompression");
+        break;
+    case Outcome::Corrupt:
         log.LogError("Corrupt bzip2 data");
         break;
-    case Unpack::Truncated:
+    case Outcome::Truncated:
         log.LogError("Truncated bzip2 data");
         break;
-    case Unpack::TooLarge:
+    case Outcome::TooLarge:
         log.LogError("bzip2 data unpacks beyond the allowed size");
         log.LogDataLong("maxSize", maxOut);
         break;
