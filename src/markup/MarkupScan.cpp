@@ -86,21 +86,62 @@ void MarkupScan::FindAllNoCase(std::string_view text, std::string_view needle, s
         out.push_back(at);
 }
 
+namespace {
+
+// Where a forward scan from start stops: the first ">" outside quoted
+// stretches; npos when the text ends inside a stretch or has no such ">".
+// Gives up (returns false) once it has looked at budget bytes.
+bool ScanTagEnd(std::string_view text, size_t start, bool reopenAfterClose, size_t& budget, size_t& end)
+{
+    State state = kOutside;
+    for (size_t p = start; p < text.size(); ++p) {
+        if (budget == 0)
+            return false;
+        --budget;
+        const char c = text[p];
+        switch (state) {
+        case kOutside:
+        case kJustClosed:
+            if (c == '>') {
+                end = p;
+                return true;
+            }
+            if ((c == '"' || c == '\'') && (state == kOutside || reopenAfterClose))
+                state = c == '"' ? kInDouble : kInSingle;
+            else
+                state = kOutside;
+            break;
+        case kInDouble:
+            if (c == '"')
+                state = kJustClosed;
+            break;
+        case kInSingle:
+            if (c == '\'')
+                state = kJustClosed;
+            break;
+        default:
+            break;
+        }
+    }
+    end = MarkupScan::npos;
+    return true;
+}
+
 // Dynamic programming from the end: r[s] is where a scan that is in state s
 // just before position p stops. Each position depends only on the one after
 // it, so four numbers carry the whole table and overlapping or unbalanced
 // tags cost no rescans.
-void MarkupScan::FindTagEnds(std::string_view text, const std::vector<size_t>& starts, QuoteRule rule,
-                             std::vector<size_t>& ends)
+void FindTagEndsBackward(std::string_view text, const std::vector<size_t>& starts, MarkupScan::QuoteRule rule,
+                         std::vector<size_t>& ends)
 {
     const size_t n = text.size();
     ends.assign(starts.size(), n);
     if (starts.empty())
         return;
-    size_t r[kStateCount] = {npos, npos, npos, npos};
-    size_t nextGt = npos;
+    size_t r[kStateCount] = {MarkupScan::npos, MarkupScan::npos, MarkupScan::npos, MarkupScan::npos};
+    size_t nextGt = MarkupScan::npos;
     size_t k = starts.size();
-    const bool reopenAfterClose = rule == QuoteRule::Always;
+    const bool reopenAfterClose = rule == MarkupScan::QuoteRule::Always;
     for (size_t p = n; p-- > starts.front();) {
         const char c = text[p];
         size_t s[kStateCount];
@@ -119,8 +160,31 @@ void MarkupScan::FindTagEnds(std::string_view text, const std::vector<size_t>& s
         std::memcpy(r, s, sizeof r);
         while (k > 0 && starts[k - 1] == p) {
             --k;
-            ends[k] = r[kOutside] != npos ? r[kOutside] : (nextGt != npos ? nextGt : n);
+            ends[k] = r[kOutside] != MarkupScan::npos ? r[kOutside] : (nextGt != MarkupScan::npos ? nextGt : n);
         }
+    }
+}
+
+} // namespace
+
+// Most tags end soon after they start: each is scanned forward, within a
+// budget of a few passes over the text in all. A tag that runs to the end
+// of the text inside quotes, or a text that uses up the budget, is left to
+// the backward pass, which answers every start at once.
+void MarkupScan::FindTagEnds(std::string_view text, const std::vector<size_t>& starts, QuoteRule rule,
+                             std::vector<size_t>& ends)
+{
+    const size_t n = text.size();
+    ends.assign(starts.size(), n);
+    size_t budget = 2 * n + 4096;
+    const bool reopenAfterClose = rule == QuoteRule::Always;
+    for (size_t i = 0; i < starts.size(); ++i) {
+        size_t end = npos;
+        if (!ScanTagEnd(text, starts[i], reopenAfterClose, budget, end) || end == npos) {
+            FindTagEndsBackward(text, starts, rule, ends);
+            return;
+        }
+        ends[i] = end;
     }
 }
 

@@ -54,6 +54,28 @@ TEST(MarkupScanTest, TagEndsMatchForwardScanOnRandomText)
     }
 }
 
+// Tags that all end at one far ">" (and a text ending inside quotes) are
+// more than a scan per tag can afford: the answers must stay the same.
+TEST(MarkupScanTest, TagEndsOfManyOverlappingTags)
+{
+    std::string nested;
+    for (int i = 0; i < 20000; ++i)
+        nested += "<a ";
+    nested += ">";
+    const std::string unending = "<a x=\"1\"> <b y='2'> <c z=\"never closed > ";
+    for (const std::string& text : {nested, unending, unending + nested, nested + unending}) {
+        std::vector<size_t> starts;
+        MarkupScan::FindAllNoCase(text, "<", starts);
+        for (auto rule : {MarkupScan::QuoteRule::Always, MarkupScan::QuoteRule::NotAfterClose}) {
+            std::vector<size_t> ends;
+            MarkupScan::FindTagEnds(text, starts, rule, ends);
+            ASSERT_EQ(ends.size(), starts.size());
+            for (size_t k = 0; k < starts.size(); ++k)
+                ASSERT_EQ(ends[k], NaiveTagEnd(text, starts[k], rule)) << " at " << starts[k];
+        }
+    }
+}
+
 TEST(MarkupScanTest, FindNoCase)
 {
     EXPECT_EQ(MarkupScan::FindNoCase("xx<TiTlE>", "<title>"), 2u);
