@@ -217,27 +217,32 @@ void XmlWriter::Write(const TreeNode& start, std::string& out)
     PutTree(start, sink);
 }
 
+void XmlWriter::Write(const TreeNode& start, StringBuffer& out)
+{
+    std::string scratch;
+    Write(start, out, scratch);
+}
+
 // The text is built in a string, whose appends cost far less than the
 // buffer's, and handed over in one piece; only a text beyond the buffer's
 // size limit is written piece by piece, measured first so that out grows
 // only once, for the buffer's own limit to stop the appends where it does.
-void XmlWriter::Write(const TreeNode& start, StringBuffer& out)
+void XmlWriter::Write(const TreeNode& start, StringBuffer& out, std::string& scratch)
 {
-    {
-        std::string text;
-        StringSink sink{text};
-        PutTree(start, sink);
-        if (text.size() < static_cast<size_t>(INT_MAX)) {
-            out.AppendBytes(text.data(), static_cast<int>(text.size()));
-            return;
-        }
+    scratch.clear();
+    StringSink sink{scratch};
+    PutTree(start, sink);
+    if (scratch.size() < static_cast<size_t>(INT_MAX)) {
+        out.AppendBytes(scratch.data(), static_cast<int>(scratch.size()));
+        return;
     }
+    scratch = std::string();
     CountingSink counter;
     PutTree(start, counter);
     if (counter.size < static_cast<size_t>(INT_MAX))   // beyond that the buffer's own limit stops the appends
         out.Reserve(static_cast<int>(counter.size));
-    BufferSink sink{out};
-    PutTree(start, sink);
+    BufferSink bufferSink{out};
+    PutTree(start, bufferSink);
 }
 
 } // namespace plentor
