@@ -88,45 +88,6 @@ void MarkupScan::FindAllNoCase(std::string_view text, std::string_view needle, s
 
 namespace {
 
-// Where a forward scan from start stops: the first ">" outside quoted
-// stretches; npos when the text ends inside a stretch or has no such ">".
-// Gives up (returns false) once it has looked at budget bytes.
-bool ScanTagEnd(std::string_view text, size_t start, bool reopenAfterClose, size_t& budget, size_t& end)
-{
-    State state = kOutside;
-    for (size_t p = start; p < text.size(); ++p) {
-        if (budget == 0)
-            return false;
-        --budget;
-        const char c = text[p];
-        switch (state) {
-        case kOutside:
-        case kJustClosed:
-            if (c == '>') {
-                end = p;
-                return true;
-            }
-            if ((c == '"' || c == '\'') && (state == kOutside || reopenAfterClose))
-                state = c == '"' ? kInDouble : kInSingle;
-            else
-                state = kOutside;
-            break;
-        case kInDouble:
-            if (c == '"')
-                state = kJustClosed;
-            break;
-        case kInSingle:
-            if (c == '\'')
-                state = kJustClosed;
-            break;
-        default:
-            break;
-        }
-    }
-    end = MarkupScan::npos;
-    return true;
-}
-
 // Dynamic programming from the end: r[s] is where a scan that is in state s
 // just before position p stops. Each position depends only on the one after
 // it, so four numbers carry the whole table and overlapping or unbalanced
@@ -167,6 +128,43 @@ void FindTagEndsBackward(std::string_view text, const std::vector<size_t>& start
 
 } // namespace
 
+bool MarkupScan::ScanTagEnd(std::string_view text, size_t start, QuoteRule rule, size_t& budget, size_t& end)
+{
+    const bool reopenAfterClose = rule == QuoteRule::Always;
+    State state = kOutside;
+    for (size_t p = start; p < text.size(); ++p) {
+        if (budget == 0)
+            return false;
+        --budget;
+        const char c = text[p];
+        switch (state) {
+        case kOutside:
+        case kJustClosed:
+            if (c == '>') {
+                end = p;
+                return true;
+            }
+            if ((c == '"' || c == '\'') && (state == kOutside || reopenAfterClose))
+                state = c == '"' ? kInDouble : kInSingle;
+            else
+                state = kOutside;
+            break;
+        case kInDouble:
+            if (c == '"')
+                state = kJustClosed;
+            break;
+        case kInSingle:
+            if (c == '\'')
+                state = kJustClosed;
+            break;
+        default:
+            break;
+        }
+    }
+    end = npos;
+    return true;
+}
+
 // Most tags end soon after they start: each is scanned forward, within a
 // budget of a few passes over the text in all. A tag that runs to the end
 // of the text inside quotes, or a text that uses up the budget, is left to
@@ -177,10 +175,9 @@ void MarkupScan::FindTagEnds(std::string_view text, const std::vector<size_t>& s
     const size_t n = text.size();
     ends.assign(starts.size(), n);
     size_t budget = 2 * n + 4096;
-    const bool reopenAfterClose = rule == QuoteRule::Always;
     for (size_t i = 0; i < starts.size(); ++i) {
         size_t end = npos;
-        if (!ScanTagEnd(text, starts[i], reopenAfterClose, budget, end) || end == npos) {
+        if (!ScanTagEnd(text, starts[i], rule, budget, end) || end == npos) {
             FindTagEndsBackward(text, starts, rule, ends);
             return;
         }
