@@ -131,36 +131,38 @@ void FindTagEndsBackward(std::string_view text, const std::vector<size_t>& start
 bool MarkupScan::ScanTagEnd(std::string_view text, size_t start, QuoteRule rule, size_t& budget, size_t& end)
 {
     const bool reopenAfterClose = rule == QuoteRule::Always;
-    State state = kOutside;
-    for (size_t p = start; p < text.size(); ++p) {
-        if (budget == 0)
-            return false;
-        --budget;
-        const char c = text[p];
-        switch (state) {
-        case kOutside:
-        case kJustClosed:
-            if (c == '>') {
-                end = p;
-                return true;
-            }
-            if ((c == '"' || c == '\'') && (state == kOutside || reopenAfterClose))
-                state = c == '"' ? kInDouble : kInSingle;
-            else
-                state = kOutside;
-            break;
-        case kInDouble:
-            if (c == '"')
-                state = kJustClosed;
-            break;
-        case kInSingle:
-            if (c == '\'')
-                state = kJustClosed;
-            break;
-        default:
-            break;
-        }
+    const size_t n = text.size();
+    if (start >= n) {
+        end = npos;
+        return true;
     }
+    const size_t stop = budget < n - start ? start + budget : n;   // the bytes the budget allows
+    bool justClosed = false;
+    size_t p = start;
+    while (p < stop) {
+        const char c = text[p];
+        if (c == '>') {
+            budget -= p + 1 - start;
+            end = p;
+            return true;
+        }
+        if ((c == '"' || c == '\'') && (!justClosed || reopenAfterClose)) {
+            // A quoted stretch runs to the next quote of its kind.
+            const void* close = std::memchr(text.data() + p + 1, c, stop - p - 1);
+            if (!close) {
+                p = stop;
+                break;
+            }
+            p = static_cast<size_t>(static_cast<const char*>(close) - text.data()) + 1;
+            justClosed = true;
+            continue;
+        }
+        justClosed = false;
+        ++p;
+    }
+    budget -= stop - start;
+    if (stop < n)
+        return false;
     end = npos;
     return true;
 }
