@@ -67,9 +67,24 @@ bool AttributeSet::Find(std::string_view name, std::string_view& value) const
     return false;
 }
 
+// Whether two attributes share a name; a plain comparison of every pair for
+// the few attributes most elements have, which needs no allocation.
+bool AttributeSet::HasRepeatedName() const
+{
+    if (Count() > kPairwiseCheckLimit)
+        return true;   // let KeepLastOfEachName find out
+    for (Iterator a = begin(); a != end(); ++a) {
+        Iterator b = a;
+        for (++b; b != end(); ++b)
+            if (a->name == b->name)
+                return true;
+    }
+    return false;
+}
+
 void AttributeSet::KeepLastOfEachName()
 {
-    if (Count() < 2)
+    if (Count() < 2 || !HasRepeatedName())
         return;
     std::vector<Entry> entries(begin(), end());
     std::vector<bool> keep(entries.size(), false);

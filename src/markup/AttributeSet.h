@@ -65,6 +65,9 @@ public:
 
 private:
     static constexpr size_t kInitialLengths = 6;   // most elements have at most three attributes
+    static constexpr size_t kPairwiseCheckLimit = 8;
+
+    bool HasRepeatedName() const;
 
     std::vector<int> lengths_;   // name length, value length, alternating
     std::string bytes_;          // names and values back to back

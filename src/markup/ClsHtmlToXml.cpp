@@ -3,6 +3,7 @@
 #include "markup/HtmlHelp.h"
 #include "markup/XmlRepair.h"
 #include "markup/TreeNode.h"
+#include "markup/XmlWriter.h"
 #include "platform/CodePage.h"
 #include "text/CharsetNames.h"
 #include "text/EncodingConvert.h"
@@ -91,7 +92,9 @@ bool ClsHtmlToXml::ToXml(StringBuffer& out)
     StringBuffer encoding;
     ChooseEncoding(codePage, encoding);
     root->SetDeclarationAttr("encoding", std::string_view(encoding.GetString(), encoding.GetLength()));
-    root->GetXml(out);
+    XmlWriter::Write(*root, out, written_);
+    if (written_.capacity() > kKeptScratchBytes)
+        written_ = std::string();   // a rare huge page does not pin its size
     return true;
 }
 

@@ -47,6 +47,9 @@ private:
     TextForm form_ = TextForm::Utf8;
     StringBuffer charset_;   // the caller's choice of declared encoding
     HtmlParse parser_;
+    // scratch: the XML text of the last page, kept for the next one up to this size
+    static constexpr size_t kKeptScratchBytes = 16u * 1024 * 1024;
+    std::string written_;
 };
 
 } // namespace plentor

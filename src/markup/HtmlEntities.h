@@ -30,6 +30,7 @@ public:
 
     // codePage: the code page of the text the decoded characters join.
     explicit HtmlEntities(int codePage);
+    int CodePage() const { return codePage_; }
 
     // What AppendDecoded found in a run.
     enum class Run {

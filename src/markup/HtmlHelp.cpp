@@ -28,6 +28,8 @@ bool IsQuote(char c) { return c == '"' || c == '\''; }
 // Line breaks inside a cleaned tag: CR goes, LF becomes a space.
 void RemoveLineBreaks(std::string& tag)
 {
+    if (std::none_of(tag.begin(), tag.end(), [](char c) { return c == '\r' || c == '\n'; }))
+        return;
     tag.erase(std::remove(tag.begin(), tag.end(), '\r'), tag.end());
     std::replace(tag.begin(), tag.end(), '\n', ' ');
 }
@@ -256,6 +258,12 @@ void HtmlHelp::GetAttribute(std::string_view tagText, std::string_view name, Str
         Set(out, value);
         return;
     }
+}
+
+void HtmlHelp::CleanTag(std::string_view tagText, std::string& out)
+{
+    out.clear();
+    TagCleaner(tagText).Run(out);
 }
 
 void HtmlHelp::CleanTag(std::string_view tagText, StringBuffer& out, LogBase* log)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -38,6 +39,8 @@ public:
     // out = the tag rewritten with every attribute value quoted and line
     // breaks removed. With a log, records the input and the exit taken.
     static void CleanTag(std::string_view tagText, StringBuffer& out, LogBase* log = nullptr);
+    // The same into a string (replaced), for callers that clean many tags.
+    static void CleanTag(std::string_view tagText, std::string& out);
 
     // The texts of the tags that begin with opening (such as "<a "), in
     // document order and without their ">". A tag ends at the first ">"

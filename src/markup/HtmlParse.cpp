@@ -10,7 +10,6 @@
 #include "markup/XmlParser.h"
 #include "markup/XmlRepair.h"
 #include "text/EncodingConvert.h"
-#include "text/StringBuffer.h"
 
 #include <algorithm>
 
@@ -36,23 +35,6 @@ void RemoveAll(std::string& text, std::string_view what)
         text[out++] = text[in++];
     }
     text.resize(out);
-}
-
-// Calls f on top and on every element below it, parents first.
-template <typename F>
-void ForEachNode(TreeNode& top, F f)
-{
-    TreeNode* n = &top;
-    while (n) {
-        f(*n);
-        if (n->FirstChild()) {
-            n = n->FirstChild();
-            continue;
-        }
-        while (n != &top && !n->NextSibling())
-            n = n->Parent();
-        n = n == &top ? nullptr : n->NextSibling();
-    }
 }
 
 bool IsXmlOwnReference(std::string_view name)
@@ -106,9 +88,16 @@ void RepairElement(TreeNode& element, XmlRepair::Encoding encoding)
     element.MutableAttributes() = std::move(repaired);
 }
 
+XmlParser::Options ElementOptions()
+{
+    XmlParser::Options options;
+    options.duplicates = XmlParser::DuplicateAttributes::KeepLast;
+    return options;
+}
+
 } // namespace
 
-HtmlParse::HtmlParse() : cleanedBuffer_(std::make_unique<StringBuffer>()) {}
+HtmlParse::HtmlParse() = default;
 HtmlParse::~HtmlParse() = default;
 
 TreeNodePtr HtmlParse::Convert(std::string_view text, int codePage, LogBase& log)
@@ -121,7 +110,7 @@ TreeNodePtr HtmlParse::Convert(std::string_view text, int codePage, LogBase& log
     }
     Reset(text, codePage == EncodingConvert::kUsAscii ? EncodingConvert::kLatin1 : codePage);
     Run();
-    EscapeForeignReferences(*root_);
+    EscapeForeignReferences();
     // Nothing of the page is held once its tree is built.
     current_ = nullptr;
     text_ = {};
@@ -138,11 +127,13 @@ void HtmlParse::Reset(std::string_view text, int codePage)
     text_ = XmlRepair::RepairText(text, encoding, repaired_) ? std::string_view(repaired_) : text;
     pos_ = 0;
     scan_ = std::make_unique<HtmlScan>(text_);
-    entities_ = std::make_unique<HtmlEntities>(codePage);
+    if (!entities_ || entities_->CodePage() != codePage)
+        entities_ = std::make_unique<HtmlEntities>(codePage);   // kept across pages: it caches what it converts
     root_ = TreeNode::CreateRoot("root");
     current_ = root_.get();
     openKinds_.clear();
     tableKinds_.clear();
+    withAmpersand_.clear();
     formEndNoted_ = awaitingRow_ = false;
     pOpen_ = optionOpen_ = definitionOpen_ = liOpen_ = false;
     keepRaw_ = script_ = scriptJustOpened_ = false;
@@ -276,6 +267,7 @@ void HtmlParse::AddRun(std::string_view run)
         if (entities_->AppendDecoded(run, decoded_) == HtmlEntities::Run::NeedsCdata)
             last->SetCdata(true);
         last->AppendContent(decoded_, TreeNode::Join::WithSpace);
+        NoteAmpersand(*last);
         return;
     }
     TreeNode* node = current_->AppendNewChild("text");
@@ -287,6 +279,17 @@ void HtmlParse::AddRun(std::string_view run)
     decoded_.clear();
     node->SetCdata(entities_->AppendDecoded(run, decoded_) == HtmlEntities::Run::NeedsCdata);
     node->SetContent(decoded_);
+    NoteAmpersand(*node);
+}
+
+// Only ordinary content that took in an "&" (just decoded_) can hold a
+// reference that EscapeForeignReferences must escape.
+void HtmlParse::NoteAmpersand(TreeNode& node)
+{
+    if (node.IsCdata() || decoded_.find('&') == std::string::npos)
+        return;
+    if (withAmpersand_.empty() || withAmpersand_.back() != &node)
+        withAmpersand_.push_back(&node);
 }
 
 void HtmlParse::HandleTag(std::string_view text)
@@ -335,8 +338,7 @@ bool HtmlParse::ReadTag(std::string_view text, Tag& tag)
     if (tag.isEnd)
         return true;
 
-    HtmlHelp::CleanTag(text, *cleanedBuffer_);
-    cleaned_.assign(cleanedBuffer_->GetString(), static_cast<size_t>(cleanedBuffer_->GetLength()));
+    HtmlHelp::CleanTag(text, cleaned_);
     // CleanTag copies the name from the same place, so it sits right after the "<".
     if (cleaned_.size() > tag.name.size())
         cleaned_.replace(1, tag.name.size(), tag.name);
@@ -470,40 +472,70 @@ void HtmlParse::CloseByEndTag(const Tag& tag)
     MoveUp();
 }
 
-// The tag, cleaned, is read by the XML parser as a small document of its
+// The tag, cleaned, is read as the XML parser reads a small document of its
 // own (a repeated attribute keeping its last value); the element joins the
 // current one and, for a container's start tag, becomes the current one.
 void HtmlParse::AddElement(const Tag& tag)
 {
     if (!cleaned_.ends_with(">"))
         cleaned_.push_back('>');   // CleanTag stops without one after its attribute limit
+    TreeNode* added = AddPlainElement(tag);
+    if (!added)
+        added = AddParsedElement(tag);
+    if (!added)
+        return;
+    if (HtmlTagTable::IsContainer(tag.kind) && !tag.selfClosing) {
+        current_ = added;
+        scriptJustOpened_ = tag.kind == HtmlTagKind::Script;
+    }
+}
+
+// Most tags need no document of their own: when the name is a plain XML
+// name and the attributes end with the tag's last byte, the parser would
+// make just this element of the tag, so it is built in place. Null, with
+// nothing added, for any other tag.
+TreeNode* HtmlParse::AddPlainElement(const Tag& tag)
+{
+    const std::string_view name = tag.name;
+    const size_t afterName = name.size() + 1;
+    if (name.empty() || !XmlRepair::IsName(name) || cleaned_.size() <= afterName ||
+        cleaned_.compare(1, name.size(), name) != 0)
+        return nullptr;
+    const char next = cleaned_[afterName];
+    if (!MarkupScan::IsSpace(next) && next != '/' && next != '>')
+        return nullptr;
+    TreeNode* element = current_->AppendNewChild(name);
+    if (!XmlParser::ReadStartTagAttributes(cleaned_, afterName, ElementOptions(), *element)) {
+        TreeNode::DeleteTree(element);
+        return nullptr;
+    }
+    RepairElement(*element, utf8_ ? XmlRepair::Encoding::Utf8 : XmlRepair::Encoding::Ansi);
+    return element;
+}
+
+// Any other tag goes through the XML parser with its end tag appended.
+TreeNode* HtmlParse::AddParsedElement(const Tag& tag)
+{
     if (!tag.selfClosing) {
         cleaned_.append("</");
         cleaned_.append(tag.name);
         cleaned_.push_back('>');
     }
     LogNull quiet;   // "<?php ...>" and the like hold no element; that is no error here
-    XmlParser::Options options;
-    options.duplicates = XmlParser::DuplicateAttributes::KeepLast;
-    TreeNodePtr element = XmlParser::Parse(cleaned_, options, quiet);
+    TreeNodePtr element = XmlParser::Parse(cleaned_, ElementOptions(), quiet);
     if (!element)
-        return;
+        return nullptr;
     if (!IsOneElementNamed(*element, tag.name)) {
         // Markup inside the tag's name ("<td<!--x'>...'>") made the parser
         // read other elements or text: the tag keeps only its name.
         const std::string name = NameAsParsed(tag.name);
         if (name.empty())
-            return;
+            return nullptr;
         element = TreeNode::CreateRoot(name);
     }
     RepairElement(*element, utf8_ ? XmlRepair::Encoding::Utf8 : XmlRepair::Encoding::Ansi);
     TreeNode* added = element.get();
-    if (!current_->AppendChild(element))
-        return;
-    if (HtmlTagTable::IsContainer(tag.kind) && !tag.selfClosing) {
-        current_ = added;
-        scriptJustOpened_ = tag.kind == HtmlTagKind::Script;
-    }
+    return current_->AppendChild(element) ? added : nullptr;
 }
 
 // Never above the root: stray end tags at the top level change nothing.
@@ -516,14 +548,15 @@ void HtmlParse::MoveUp()
 // The writer keeps "&name;" as written for a long list of HTML names, but
 // only XML's own five mean anything to an XML parser: any other such
 // reference left in ordinary content gets its "&" written as "&amp;", so it
-// reads back as the same text.
-void HtmlParse::EscapeForeignReferences(TreeNode& root)
+// reads back as the same text. Only the nodes NoteAmpersand kept can hold one.
+void HtmlParse::EscapeForeignReferences()
 {
     std::string fixed;
-    ForEachNode(root, [&fixed](TreeNode& n) {
+    for (TreeNode* node : withAmpersand_) {
+        TreeNode& n = *node;
         const std::string_view content = n.Content();
         if (n.IsCdata() || content.find('&') == npos)
-            return;
+            continue;
         fixed.clear();
         size_t done = 0;
         for (size_t amp = content.find('&'); amp != npos; amp = content.find('&', amp + 1)) {
@@ -538,7 +571,8 @@ void HtmlParse::EscapeForeignReferences(TreeNode& root)
             fixed.append(content.substr(done));
             n.SetContent(fixed);
         }
-    });
+    }
+    withAmpersand_.clear();
 }
 
 } // namespace plentor

@@ -14,7 +14,6 @@ namespace plentor {
 
 class HtmlScan;
 class LogBase;
-class StringBuffer;
 
 // Builds an XML tree from an HTML page, however malformed, in one left to
 // right pass. Every run of character data becomes an element "text"; the
@@ -70,9 +69,12 @@ private:
     void SetModes(const Tag& tag);
     void CloseByEndTag(const Tag& tag);
     void AddElement(const Tag& tag);
+    TreeNode* AddPlainElement(const Tag& tag);
+    TreeNode* AddParsedElement(const Tag& tag);
     void MoveUp();
 
-    static void EscapeForeignReferences(TreeNode& root);
+    void NoteAmpersand(TreeNode& node);
+    void EscapeForeignReferences();
 
     std::string_view text_;
     size_t pos_ = 0;
@@ -85,6 +87,7 @@ private:
     TreeNode* current_ = nullptr;               // the element that receives new children
     std::vector<HtmlTagKind> openKinds_;        // open-element stack
     std::vector<HtmlTagKind> tableKinds_;       // table, tr and td
+    std::vector<TreeNode*> withAmpersand_;      // text elements whose content took in an "&"
     bool formEndNoted_ = false;                 // an unmatched "</form>" was seen
     bool awaitingRow_ = false;                  // a table started and no tr or td yet
     bool pOpen_ = false;
@@ -95,7 +98,6 @@ private:
     bool script_ = false;                       // inside script
     bool scriptJustOpened_ = false;             // the last markup was a script start tag
 
-    std::unique_ptr<StringBuffer> cleanedBuffer_;   // scratch: CleanTag's output
     std::string cleaned_;                       // scratch: the tag as parsed to an element
     std::string decoded_;                       // scratch: a text run after entity handling
 };

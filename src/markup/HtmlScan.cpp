@@ -2,6 +2,7 @@
 
 #include "markup/MarkupScan.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace plentor {
@@ -95,32 +96,10 @@ size_t HtmlScan::TagEnd(size_t start)
 
 size_t HtmlScan::ScanQuotedTagEnd(size_t start) const
 {
-    QuoteState state = kOutside;
-    for (size_t i = start; i < text_.size(); ++i) {
-        const char c = text_[i];
-        switch (state) {
-        case kOutside:
-        case kJustClosed:
-            if (c == '>')
-                return i;
-            if ((c == '"' || c == '\'') && state == kOutside)
-                state = c == '"' ? kInDouble : kInSingle;
-            else
-                state = kOutside;
-            break;
-        case kInDouble:
-            if (c == '"')
-                state = kJustClosed;
-            break;
-        case kInSingle:
-            if (c == '\'')
-                state = kJustClosed;
-            break;
-        default:
-            break;
-        }
-    }
-    return npos;
+    size_t unlimited = SIZE_MAX;
+    size_t end = npos;
+    MarkupScan::ScanTagEnd(text_, start, MarkupScan::QuoteRule::NotAfterClose, unlimited, end);
+    return end;
 }
 
 // For every position from on, whether ScanQuotedTagEnd started there would

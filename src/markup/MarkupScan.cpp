@@ -86,21 +86,23 @@ void MarkupScan::FindAllNoCase(std::string_view text, std::string_view needle, s
         out.push_back(at);
 }
 
+namespace {
+
 // Dynamic programming from the end: r[s] is where a scan that is in state s
 // just before position p stops. Each position depends only on the one after
 // it, so four numbers carry the whole table and overlapping or unbalanced
 // tags cost no rescans.
-void MarkupScan::FindTagEnds(std::string_view text, const std::vector<size_t>& starts, QuoteRule rule,
-                             std::vector<size_t>& ends)
+void FindTagEndsBackward(std::string_view text, const std::vector<size_t>& starts, MarkupScan::QuoteRule rule,
+                         std::vector<size_t>& ends)
 {
     const size_t n = text.size();
     ends.assign(starts.size(), n);
     if (starts.empty())
         return;
-    size_t r[kStateCount] = {npos, npos, npos, npos};
-    size_t nextGt = npos;
+    size_t r[kStateCount] = {MarkupScan::npos, MarkupScan::npos, MarkupScan::npos, MarkupScan::npos};
+    size_t nextGt = MarkupScan::npos;
     size_t k = starts.size();
-    const bool reopenAfterClose = rule == QuoteRule::Always;
+    const bool reopenAfterClose = rule == MarkupScan::QuoteRule::Always;
     for (size_t p = n; p-- > starts.front();) {
         const char c = text[p];
         size_t s[kStateCount];
@@ -119,8 +121,69 @@ void MarkupScan::FindTagEnds(std::string_view text, const std::vector<size_t>& s
         std::memcpy(r, s, sizeof r);
         while (k > 0 && starts[k - 1] == p) {
             --k;
-            ends[k] = r[kOutside] != npos ? r[kOutside] : (nextGt != npos ? nextGt : n);
+            ends[k] = r[kOutside] != MarkupScan::npos ? r[kOutside] : (nextGt != MarkupScan::npos ? nextGt : n);
         }
+    }
+}
+
+} // namespace
+
+bool MarkupScan::ScanTagEnd(std::string_view text, size_t start, QuoteRule rule, size_t& budget, size_t& end)
+{
+    const bool reopenAfterClose = rule == QuoteRule::Always;
+    const size_t n = text.size();
+    if (start >= n) {
+        end = npos;
+        return true;
+    }
+    const size_t stop = budget < n - start ? start + budget : n;   // the bytes the budget allows
+    bool justClosed = false;
+    size_t p = start;
+    while (p < stop) {
+        const char c = text[p];
+        if (c == '>') {
+            budget -= p + 1 - start;
+            end = p;
+            return true;
+        }
+        if ((c == '"' || c == '\'') && (!justClosed || reopenAfterClose)) {
+            // A quoted stretch runs to the next quote of its kind.
+            const void* close = std::memchr(text.data() + p + 1, c, stop - p - 1);
+            if (!close) {
+                p = stop;
+                break;
+            }
+            p = static_cast<size_t>(static_cast<const char*>(close) - text.data()) + 1;
+            justClosed = true;
+            continue;
+        }
+        justClosed = false;
+        ++p;
+    }
+    budget -= stop - start;
+    if (stop < n)
+        return false;
+    end = npos;
+    return true;
+}
+
+// Most tags end soon after they start: each is scanned forward, within a
+// budget of a few passes over the text in all. A tag that runs to the end
+// of the text inside quotes, or a text that uses up the budget, is left to
+// the backward pass, which answers every start at once.
+void MarkupScan::FindTagEnds(std::string_view text, const std::vector<size_t>& starts, QuoteRule rule,
+                             std::vector<size_t>& ends)
+{
+    const size_t n = text.size();
+    ends.assign(starts.size(), n);
+    size_t budget = 2 * n + 4096;
+    for (size_t i = 0; i < starts.size(); ++i) {
+        size_t end = npos;
+        if (!ScanTagEnd(text, starts[i], rule, budget, end) || end == npos) {
+            FindTagEndsBackward(text, starts, rule, ends);
+            return;
+        }
+        ends[i] = end;
     }
 }
 

@@ -36,6 +36,12 @@ public:
         NotAfterClose,   // a quote directly after a closing quote is an ordinary byte
     };
 
+    // A forward scan for the ">" that ends a tag beginning at start: end =
+    // the first ">" outside quoted stretches, npos when the text ends inside
+    // a stretch or has no such ">". Each byte looked at takes one from
+    // budget; false, end unset, when the budget runs out first.
+    static bool ScanTagEnd(std::string_view text, size_t start, QuoteRule rule, size_t& budget, size_t& end);
+
     // For tag texts beginning at the ascending positions starts, the position
     // of the ">" that ends each: the first ">" outside quoted stretches (a
     // stretch runs from a quote to the next quote of the same kind); when the

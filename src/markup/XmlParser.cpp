@@ -1,6 +1,7 @@
 #include "markup/XmlParser.h"
 
 #include "base/LogBase.h"
+#include "base/LogNull.h"
 #include "markup/AttributeSet.h"
 #include "markup/MarkupScan.h"
 #include "markup/TreeInfo.h"
@@ -233,11 +234,27 @@ void XmlParser::ReadOpeningTag(size_t at)
         element = open_.get();
     }
     current_ = element;
-    const bool selfClosing = ReadAttributes(*element, AttrSyntax::Element);
-    if (options_.duplicates == DuplicateAttributes::KeepLast && element->Attributes())
-        element->MutableAttributes().KeepLastOfEachName();
+    bool selfClosing = false;
+    ReadElementAttributes(*element, selfClosing);
     if (selfClosing)
         CloseCurrent();
+}
+
+void XmlParser::ReadElementAttributes(TreeNode& element, bool& selfClosing)
+{
+    selfClosing = ReadAttributes(element, AttrSyntax::Element);
+    if (options_.duplicates == DuplicateAttributes::KeepLast && element.Attributes())
+        element.MutableAttributes().KeepLastOfEachName();
+}
+
+bool XmlParser::ReadStartTagAttributes(std::string_view text, size_t from, Options options, TreeNode& element)
+{
+    LogNull quiet;   // reading attributes logs nothing
+    XmlParser parser(text, options, quiet);
+    parser.pos_ = from;
+    bool selfClosing = false;
+    parser.ReadElementAttributes(element, selfClosing);
+    return parser.tagEnded_ && parser.AtEnd();
 }
 
 // Reads attributes up to and including the ">" that ends the tag; true when
@@ -246,6 +263,7 @@ bool XmlParser::ReadAttributes(TreeNode& node, AttrSyntax syntax)
 {
     const bool pseudo = syntax == AttrSyntax::Pseudo;
     bool selfClosing = false;
+    tagEnded_ = false;
     while (true) {
         SkipSpace();
         if (AtEnd())
@@ -253,6 +271,7 @@ bool XmlParser::ReadAttributes(TreeNode& node, AttrSyntax syntax)
         const char c = text_[pos_];
         if (c == '>') {
             ++pos_;
+            tagEnded_ = true;
             break;
         }
         if (c == '/' || (pseudo && c == '?')) {
@@ -285,6 +304,10 @@ bool XmlParser::ReadAttributes(TreeNode& node, AttrSyntax syntax)
         }
         if (name.empty())
             continue;
+        if (raw.find('&') == std::string_view::npos) {
+            node.AppendAttr(name, raw);   // nothing to decode
+            continue;
+        }
         scratch_.clear();
         XmlEntities::AppendDecoded(raw, scratch_);
         node.AppendAttr(name, scratch_);

@@ -43,6 +43,13 @@ public:
     // line) when the text holds no element.
     static TreeNodePtr Parse(std::string_view text, Options options, LogBase& log);
 
+    // Reads the attributes of one start tag into element, as Parse reads
+    // them for an element: text is the tag ("<name ...>"), from the position
+    // just after its name. True when the tag's ">" is the last byte of text,
+    // so that Parse would have made of text (with an end tag appended) just
+    // this element; otherwise element holds what was read up to then.
+    static bool ReadStartTagAttributes(std::string_view text, size_t from, Options options, TreeNode& element);
+
 private:
     XmlParser(std::string_view text, Options options, LogBase& log);
 
@@ -65,6 +72,7 @@ private:
     void ReadClosingTag(size_t at);
     void ReadOpeningTag(size_t at);
     bool ReadAttributes(TreeNode& node, AttrSyntax syntax);
+    void ReadElementAttributes(TreeNode& element, bool& selfClosing);
     std::string_view ReadValue(AttrSyntax syntax);
     void CloseCurrent();
 
@@ -75,6 +83,7 @@ private:
     std::string_view text_;
     size_t pos_ = 0;
     bool stopped_ = false;
+    bool tagEnded_ = false;                  // the last ReadAttributes stopped at a ">"
     Options options_;
     LogBase& log_;
 

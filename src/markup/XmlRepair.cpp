@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 namespace plentor {
 
@@ -52,11 +53,31 @@ size_t Utf8CharLength(std::string_view s, char32_t& c)
     return n;
 }
 
+// The end of the run from i of bytes 0x20 to 0x7F, taken eight at a time;
+// it may stop early, never late.
+size_t PlainAsciiRun(std::string_view s, size_t i)
+{
+    constexpr uint64_t kHigh = 0x8080808080808080u;
+    constexpr uint64_t kSpaces = 0x2020202020202020u;
+    while (i + sizeof(uint64_t) <= s.size()) {
+        uint64_t x;
+        std::memcpy(&x, s.data() + i, sizeof x);
+        // A byte of 0x80 or more, or below 0x20 (its subtraction borrows), ends the run.
+        if ((x & kHigh) != 0 || ((x - kSpaces) & ~x & kHigh) != 0)
+            break;
+        i += sizeof x;
+    }
+    return i;
+}
+
 // Length of the bytes at the start of s that may stay as they are.
 size_t GoodPrefix(std::string_view s, XmlRepair::Encoding encoding)
 {
     size_t i = 0;
     while (i < s.size()) {
+        i = PlainAsciiRun(s, i);
+        if (i == s.size())
+            break;
         const unsigned char c = static_cast<unsigned char>(s[i]);
         if (c >= 0x20 && c < 0x80) {
             ++i;

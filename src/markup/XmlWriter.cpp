@@ -6,6 +6,7 @@
 #include "markup/XmlEntities.h"
 #include "text/StringBuffer.h"
 
+#include <array>
 #include <climits>
 
 namespace plentor {
@@ -32,18 +33,32 @@ struct CountingSink {
 
 enum class Ampersand { KeepReferences, KeepOnlyNumeric };
 
+// The bytes PutEscaped may have to replace.
+constexpr std::array<bool, 256> MakeSpecialTable()
+{
+    std::array<bool, 256> table{};
+    for (unsigned char c : {'"', '\'', '<', '>', '&'})
+        table[c] = true;
+    return table;
+}
+
+constexpr std::array<bool, 256> kSpecial = MakeSpecialTable();
+
 template <typename Sink>
 void PutEscaped(std::string_view text, Ampersand rule, Sink& sink)
 {
     size_t done = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
+    const size_t n = text.size();
+    for (size_t i = 0; i < n; ++i) {
+        if (!kSpecial[static_cast<unsigned char>(text[i])])
+            continue;
         std::string_view replacement;
         switch (text[i]) {
         case '"': replacement = "&quot;"; break;
         case '\'': replacement = "&apos;"; break;
         case '<': replacement = "&lt;"; break;
         case '>': replacement = "&gt;"; break;
-        case '&': {
+        default: {
             std::string_view rest = text.substr(i);
             const bool keep = rule == Ampersand::KeepReferences ? XmlEntities::ReferenceLength(rest) > 0
                                                                 : rest.size() > 1 && rest[1] == '#';
@@ -51,7 +66,6 @@ void PutEscaped(std::string_view text, Ampersand rule, Sink& sink)
                 replacement = "&amp;";
             break;
         }
-        default: break;
         }
         if (replacement.empty())
             continue;
@@ -203,16 +217,32 @@ void XmlWriter::Write(const TreeNode& start, std::string& out)
     PutTree(start, sink);
 }
 
-// Measuring costs one more walk over the tree but spares a large document
-// the repeated growing and copying of its text.
 void XmlWriter::Write(const TreeNode& start, StringBuffer& out)
 {
+    std::string scratch;
+    Write(start, out, scratch);
+}
+
+// The text is built in a string, whose appends cost far less than the
+// buffer's, and handed over in one piece; only a text beyond the buffer's
+// size limit is written piece by piece, measured first so that out grows
+// only once, for the buffer's own limit to stop the appends where it does.
+void XmlWriter::Write(const TreeNode& start, StringBuffer& out, std::string& scratch)
+{
+    scratch.clear();
+    StringSink sink{scratch};
+    PutTree(start, sink);
+    if (scratch.size() < static_cast<size_t>(INT_MAX)) {
+        out.AppendBytes(scratch.data(), static_cast<int>(scratch.size()));
+        return;
+    }
+    scratch = std::string();
     CountingSink counter;
     PutTree(start, counter);
     if (counter.size < static_cast<size_t>(INT_MAX))   // beyond that the buffer's own limit stops the appends
         out.Reserve(static_cast<int>(counter.size));
-    BufferSink sink{out};
-    PutTree(start, sink);
+    BufferSink bufferSink{out};
+    PutTree(start, bufferSink);
 }
 
 } // namespace plentor

@@ -16,8 +16,11 @@ public:
     // Appends start and its subtree to out; when start is its document's
     // root, the declaration, stylesheet instructions and prolog come first.
     static void Write(const TreeNode& start, std::string& out);
-    // The same; the text is measured first so that out grows only once.
+    // The same into a buffer.
     static void Write(const TreeNode& start, StringBuffer& out);
+    // The same, building the text in scratch first: a caller that writes
+    // many documents keeps its room from one to the next.
+    static void Write(const TreeNode& start, StringBuffer& out, std::string& scratch);
 
     // Escapes element content: quotes, "<" and ">" always; "&" unless it
     // begins "&#" or "&" + a known entity name + ";".

@@ -199,6 +199,45 @@ TEST(XmlParserTest, ReplaceDuplicatesKeepsLastValueOfEachName)
     EXPECT_EQ(Written(*root), "\r\n<a y=\"2\" z=\"\" x=\"4\"></a>\r\n");
 }
 
+// Reading a start tag's attributes into an element that already exists
+// must give what Parse makes of the tag with its end tag appended, and say
+// whether the tag ended right at its last byte.
+TEST(XmlParserTest, StartTagAttributesReadAsParseReadsThem)
+{
+    struct Case {
+        const char* tag;
+        bool endsAtLastByte;
+    };
+    const Case cases[] = {
+        {"<a href=\"x\" title='y'>", true},
+        {"<a>", true},
+        {"<br/>", true},
+        {"<a x=\"1\" y=2 x='3' z>", true},            // the last value of a name wins
+        {"<a v=\"&lt;&amp;lt;&quot;\" w='a\"b'>", true}, // the five references decoded once
+        {"<a x:y=1 \"q\"=2 'r'=3 <s=4>", true},         // names lose quotes and "<", ":" becomes "_"
+        {"<a b=1 / c=2>", true},                        // a "/" closes the element but not the tag
+        {"<a b=x/>", true},
+        {"<a t=\"x > y\">", true},                     // a ">" inside a value does not end the tag
+        {"<a b=\"x>", false},                           // the value runs to the end
+        {"<a b=\"1\">tail>", false},                    // text after the tag
+        {"<a b=\"1\"", false},
+    };
+    XmlParser::Options options;
+    options.duplicates = XmlParser::DuplicateAttributes::KeepLast;
+    for (const Case& c : cases) {
+        const std::string tag = c.tag;
+        const size_t nameEnd = tag.find_first_of(" />", 1);
+        TreeNodePtr element = TreeNode::CreateRoot(tag.substr(1, nameEnd - 1));
+        EXPECT_EQ(XmlParser::ReadStartTagAttributes(tag, nameEnd, options, *element), c.endsAtLastByte) << tag;
+        if (!c.endsAtLastByte)
+            continue;
+        Logger log;
+        TreeNodePtr parsed = XmlParser::Parse(tag + "</" + std::string(element->Tag()) + ">", options, log);
+        ASSERT_TRUE(parsed) << tag;
+        EXPECT_EQ(Written(*element), Written(*parsed)) << tag;
+    }
+}
+
 // Input-controlled depth must cost no stack: parse, write and delete loop.
 TEST(XmlParserTest, DeepNestingNeedsNoRecursion)
 {

@@ -43,6 +43,39 @@ TEST(XmlRepairTest, RepairText)
     }
 }
 
+// Long plain stretches are checked several bytes at a time: a bad byte at
+// any position of them, next to any neighbour, must still be found.
+TEST(XmlRepairTest, RepairTextFindsABadByteAtEveryPosition)
+{
+    const std::string plain = "0123456789abcdefghijklmnopqrstuv";
+    struct Bad {
+        std::string_view bytes;
+        Encoding encoding;
+        std::string_view replacement;
+    };
+    const Bad bads[] = {
+        {"\x01"sv, Encoding::Utf8, " "},
+        {"\x1f"sv, Encoding::Ansi, " "},
+        {"\x00"sv, Encoding::Utf8, " "},
+        {"\xff"sv, Encoding::Utf8, "\xef\xbf\xbd"},
+    };
+    for (const Bad& bad : bads) {
+        for (size_t at = 0; at <= plain.size(); ++at) {
+            for (char neighbour : {' ', '\x7f', '\n'}) {
+                std::string text = plain.substr(0, at) + std::string(bad.bytes) + neighbour + plain.substr(at);
+                const std::string expected =
+                    plain.substr(0, at) + std::string(bad.replacement) + neighbour + plain.substr(at);
+                std::string out;
+                ASSERT_TRUE(XmlRepair::RepairText(text, bad.encoding, out)) << at;
+                EXPECT_EQ(out, expected) << at;
+            }
+        }
+    }
+    std::string out = "untouched";
+    EXPECT_FALSE(XmlRepair::RepairText(plain + "\t\r\n\x7f" + plain, Encoding::Utf8, out));
+    EXPECT_EQ(out, "untouched");
+}
+
 TEST(XmlRepairTest, RepairName)
 {
     struct Case {
