@@ -4,9 +4,9 @@
 #include "FuzzInput.h"
 
 #include "markup/HtmlEntities.h"
-#include "markup/MarkupScan.h"
 #include "services/BookmarkFile.h"
 #include "services/NetrcFile.h"
+#include "text/AsciiChars.h"
 
 #include <string>
 #include <string_view>
@@ -18,14 +18,14 @@ namespace {
 
 bool Trimmed(std::string_view text)
 {
-    return text.empty() || (!MarkupScan::IsSpace(text.front()) && !MarkupScan::IsSpace(text.back()));
+    return text.empty() || (!AsciiChars::IsSpace(text.front()) && !AsciiChars::IsSpace(text.back()));
 }
 
 // Trimmed, with white space collapsed to single spaces.
 bool Collapsed(std::string_view text)
 {
     for (size_t i = 0; i + 1 < text.size(); ++i)
-        if (MarkupScan::IsSpace(text[i]) && (text[i] != ' ' || MarkupScan::IsSpace(text[i + 1])))
+        if (AsciiChars::IsSpace(text[i]) && (text[i] != ' ' || AsciiChars::IsSpace(text[i + 1])))
             return false;
     return Trimmed(text);
 }

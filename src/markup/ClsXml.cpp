@@ -2,10 +2,10 @@
 
 #include "base/LogNull.h"
 #include "markup/AttributeSet.h"
-#include "markup/MarkupScan.h"
 #include "markup/TreeInfo.h"
 #include "markup/TreeNode.h"
 #include "platform/Files.h"
+#include "text/AsciiChars.h"
 #include "text/CharsetNames.h"
 #include "text/DataBuffer.h"
 #include "text/EncodingConvert.h"
@@ -58,10 +58,10 @@ bool IsEbcdicCodePage(int codePage)
 // encoding read here is the one the writer will use.
 int CodePageOfEncoding(std::string_view encoding)
 {
-    encoding = MarkupScan::Trim(encoding);
+    encoding = AsciiChars::Trim(encoding);
     if (encoding.empty())
         return 0;
-    return MarkupScan::EqualsNoCase(encoding, "utf-8") ? kUtf8 : CodePageOfCharset(encoding);
+    return AsciiChars::EqualsNoCase(encoding, "utf-8") ? kUtf8 : CodePageOfCharset(encoding);
 }
 
 int DeclaredCodePage(const TreeNode& document)
@@ -113,12 +113,12 @@ int EbcdicCodePage(std::string_view bytes)
 // Trims and turns spaces into underscores, as element names are given to NewChild.
 std::string ChildTagName(const char* tag)
 {
-    std::string name(MarkupScan::Trim(ViewOf(tag)));
+    std::string name(AsciiChars::Trim(ViewOf(tag)));
     std::replace(name.begin(), name.end(), ' ', '_');
     return name;
 }
 
-std::string TrimmedName(const char* name) { return std::string(MarkupScan::Trim(ViewOf(name))); }
+std::string TrimmedName(const char* name) { return std::string(AsciiChars::Trim(ViewOf(name))); }
 
 } // namespace
 
@@ -253,8 +253,8 @@ bool ClsXml::LoadXmlBytes(const void* data, size_t n, XmlParser::TextMode mode)
     std::string_view encoding;
     TreeNode* declaration = node_->Document()->Declaration();
     if (declaration && declaration->AttrValue("encoding", encoding) &&
-        (MarkupScan::EqualsNoCase(encoding, "utf-16") || MarkupScan::EqualsNoCase(encoding, "ucs-2") ||
-         MarkupScan::EqualsNoCase(encoding, "unicode")))
+        (AsciiChars::EqualsNoCase(encoding, "utf-16") || AsciiChars::EqualsNoCase(encoding, "ucs-2") ||
+         AsciiChars::EqualsNoCase(encoding, "unicode")))
         declaration->ReplaceAttr("encoding", "utf-8");
     return true;
 }
@@ -303,7 +303,7 @@ bool ClsXml::GetXmlBytes(DataBuffer& out)
 bool ClsXml::SaveXml(const char* path)
 {
     LogContext context(log_, "SaveXml");
-    const std::string file(MarkupScan::Trim(ViewOf(path)));
+    const std::string file(AsciiChars::Trim(ViewOf(path)));
     log_.LogData("path", file.c_str());
     DataBuffer bytes;
     if (!GetXmlBytes(bytes))

@@ -2,6 +2,7 @@
 
 #include "base/LogBase.h"
 #include "markup/MarkupScan.h"
+#include "text/AsciiChars.h"
 #include "text/StringBuffer.h"
 
 #include <algorithm>
@@ -45,7 +46,7 @@ private:
     char Peek() const { return p_ < in_.size() ? in_[p_] : '\0'; }
     void SkipSpace()
     {
-        while (p_ < in_.size() && MarkupScan::IsSpace(in_[p_]))
+        while (p_ < in_.size() && AsciiChars::IsSpace(in_[p_]))
             ++p_;
     }
     template <typename Stop>
@@ -97,7 +98,7 @@ const char* TagCleaner::Run(std::string& out)
     ++p_;
     out.push_back('<');
     SkipSpace();
-    out.append(ReadUntil([](char c) { return MarkupScan::IsSpace(c); }));
+    out.append(ReadUntil([](char c) { return AsciiChars::IsSpace(c); }));
     SkipSpace();
     if (Peek() == '>') {
         out.push_back('>');
@@ -107,7 +108,7 @@ const char* TagCleaner::Run(std::string& out)
     while (true) {
         while (IsQuote(Peek()))
             ++p_;
-        std::string_view name = ReadUntil([](char c) { return MarkupScan::IsSpace(c) || c == '>' || c == '='; });
+        std::string_view name = ReadUntil([](char c) { return AsciiChars::IsSpace(c) || c == '>' || c == '='; });
         SkipSpace();
         const char next = Peek();
         if (IsAsciiLetter(next) || next == '>') {
@@ -122,7 +123,7 @@ const char* TagCleaner::Run(std::string& out)
         }
         if (next != '=') {
             // "/", a digit, a stray quote or the end: the tag is finished as it stands.
-            out = std::string(MarkupScan::Trim(out));
+            out = std::string(AsciiChars::Trim(out));
             if (out.empty() || out.back() != '>')
                 out.push_back('>');
             RemoveLineBreaks(out);
@@ -178,7 +179,7 @@ void HtmlHelp::GetMetaContent(std::string_view html, std::string_view name, Stri
         CleanTag(std::string(tag) + ">", cleaned);
         for (const char* key : {"NAME", "HTTP-EQUIV"}) {
             GetAttribute(View(cleaned), key, value);
-            if (!MarkupScan::EqualsNoCase(View(value), name))
+            if (!AsciiChars::EqualsNoCase(View(value), name))
                 continue;
             GetAttribute(View(cleaned), "content", value);
             if (!value.IsEmpty()) {
@@ -199,7 +200,7 @@ void HtmlHelp::GetMetaCharset(std::string_view html, StringBuffer& out)
     for (std::string_view tag : tags) {
         CleanTag(std::string(tag) + ">", cleaned);
         GetAttribute(View(cleaned), "HTTP-EQUIV", value);
-        if (!MarkupScan::EqualsNoCase(View(value), "content-type"))
+        if (!AsciiChars::EqualsNoCase(View(value), "content-type"))
             continue;
         GetAttribute(View(cleaned), "content", content);
         if (content.IsEmpty())
@@ -253,7 +254,7 @@ void HtmlHelp::GetAttribute(std::string_view tagText, std::string_view name, Str
         const size_t end = tagText.find(quote, start);
         if (end == std::string_view::npos)
             return;
-        std::string value(MarkupScan::Trim(tagText.substr(start, end - start)));
+        std::string value(AsciiChars::Trim(tagText.substr(start, end - start)));
         std::replace(value.begin(), value.end(), '\\', '/');
         Set(out, value);
         return;

@@ -5,10 +5,10 @@
 #include "markup/AttributeSet.h"
 #include "markup/HtmlHelp.h"
 #include "markup/HtmlScan.h"
-#include "markup/MarkupScan.h"
 #include "markup/XmlEntities.h"
 #include "markup/XmlParser.h"
 #include "markup/XmlRepair.h"
+#include "text/AsciiChars.h"
 #include "text/EncodingConvert.h"
 
 #include <algorithm>
@@ -157,7 +157,7 @@ bool HtmlParse::ReadMarkup()
 {
     scriptJustOpened_ = false;
     const std::string_view rest = text_.substr(pos_);
-    if (MarkupScan::StartsWithNoCase(rest, kDoctype)) {
+    if (AsciiChars::StartsWithNoCase(rest, kDoctype)) {
         ReadDoctype();
         return true;
     }
@@ -217,7 +217,7 @@ void HtmlParse::ReadComment()
 // holds a line break or an "&".
 void HtmlParse::AddMarkupChild(std::string_view tag, std::string_view text)
 {
-    const std::string_view trimmed = MarkupScan::Trim(text);
+    const std::string_view trimmed = AsciiChars::Trim(text);
     TreeNode* node = current_->AppendNewChild(tag);
     node->SetContent(trimmed);
     node->SetCdata(trimmed.find_first_of("\n&") != npos);
@@ -227,7 +227,7 @@ void HtmlParse::AddMarkupChild(std::string_view tag, std::string_view text)
 // mode, up to the end of the script).
 void HtmlParse::ReadTextAfterMarkup()
 {
-    while (pos_ < text_.size() && MarkupScan::IsSpace(text_[pos_]))
+    while (pos_ < text_.size() && AsciiChars::IsSpace(text_[pos_]))
         ++pos_;
     if (pos_ >= text_.size())
         return;
@@ -318,22 +318,22 @@ bool HtmlParse::ReadTag(std::string_view text, Tag& tag)
 {
     tag.text = text;
     size_t i = 1;
-    while (i < text.size() && MarkupScan::IsSpace(text[i]))
+    while (i < text.size() && AsciiChars::IsSpace(text[i]))
         ++i;
     tag.isEnd = i < text.size() && text[i] == '/';
     if (tag.isEnd) {
         ++i;
-        while (i < text.size() && MarkupScan::IsSpace(text[i]))
+        while (i < text.size() && AsciiChars::IsSpace(text[i]))
             ++i;
     }
     const size_t nameStart = i;
-    while (i < text.size() && !MarkupScan::IsSpace(text[i]) && text[i] != '/' && text[i] != '>')
+    while (i < text.size() && !AsciiChars::IsSpace(text[i]) && text[i] != '/' && text[i] != '>')
         ++i;
     if (i == nameStart)
         return false;
     tag.name.assign(text.substr(nameStart, i - nameStart));
     for (char& c : tag.name)
-        c = MarkupScan::LowerAscii(c);
+        c = AsciiChars::ToLower(c);
     tag.kind = HtmlTagTable::Lookup(tag.name);
     if (tag.isEnd)
         return true;
@@ -502,7 +502,7 @@ TreeNode* HtmlParse::AddPlainElement(const Tag& tag)
         cleaned_.compare(1, name.size(), name) != 0)
         return nullptr;
     const char next = cleaned_[afterName];
-    if (!MarkupScan::IsSpace(next) && next != '/' && next != '>')
+    if (!AsciiChars::IsSpace(next) && next != '/' && next != '>')
         return nullptr;
     TreeNode* element = current_->AppendNewChild(name);
     if (!XmlParser::ReadStartTagAttributes(cleaned_, afterName, ElementOptions(), *element)) {

@@ -1,6 +1,7 @@
 #include "markup/HtmlScan.h"
 
 #include "markup/MarkupScan.h"
+#include "text/AsciiChars.h"
 
 #include <cstdint>
 #include <cstring>
@@ -70,7 +71,7 @@ size_t HtmlScan::ScriptEnd(size_t from)
         for (size_t at = MarkupScan::FindNoCase(text_, kScriptClose, f); at != npos;
              at = MarkupScan::FindNoCase(text_, kScriptClose, at + 1)) {
             const size_t after = at + kScriptClose.size();
-            if (after == text_.size() || MarkupScan::IsSpace(text_[after]) || text_[after] == '/' ||
+            if (after == text_.size() || AsciiChars::IsSpace(text_[after]) || text_[after] == '/' ||
                 text_[after] == '>')
                 return at;
         }

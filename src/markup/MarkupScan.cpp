@@ -1,5 +1,7 @@
 #include "markup/MarkupScan.h"
 
+#include "text/AsciiChars.h"
+
 #include <array>
 #include <cstring>
 
@@ -7,37 +9,12 @@ namespace plentor {
 
 namespace {
 
-constexpr std::array<unsigned char, 256> MakeLowerTable()
-{
-    std::array<unsigned char, 256> table{};
-    for (int i = 0; i < 256; ++i)
-        table[static_cast<size_t>(i)] = static_cast<unsigned char>(i >= 'A' && i <= 'Z' ? i + ('a' - 'A') : i);
-    return table;
-}
-
-constexpr std::array<unsigned char, 256> kLower = MakeLowerTable();
-
-unsigned char Fold(char c) { return kLower[static_cast<unsigned char>(c)]; }
+unsigned char Fold(char c) { return static_cast<unsigned char>(AsciiChars::ToLower(c)); }
 
 // Scan states of FindTagEnds.
 enum State { kOutside, kJustClosed, kInDouble, kInSingle, kStateCount };
 
 } // namespace
-
-bool MarkupScan::EqualsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Fold(a[i]) != Fold(b[i]))
-            return false;
-    return true;
-}
-
-bool MarkupScan::StartsWithNoCase(std::string_view text, std::string_view prefix)
-{
-    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
-}
 
 size_t MarkupScan::FindNoCase(std::string_view text, std::string_view needle, size_t from)
 {
@@ -67,17 +44,6 @@ size_t MarkupScan::FindNoCase(std::string_view text, std::string_view needle, si
         ++i;
     }
     return npos;
-}
-
-std::string_view MarkupScan::Trim(std::string_view text)
-{
-    size_t b = 0;
-    size_t e = text.size();
-    while (b < e && IsSpace(text[b]))
-        ++b;
-    while (e > b && IsSpace(text[e - 1]))
-        --e;
-    return text.substr(b, e - b);
 }
 
 void MarkupScan::FindAllNoCase(std::string_view text, std::string_view needle, std::vector<size_t>& out)

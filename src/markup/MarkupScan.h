@@ -6,29 +6,17 @@
 
 namespace plentor {
 
-// Byte-level scanning shared by the XML parser and the HTML readers: the
-// whitespace class, ASCII case folding, case-insensitive search and the
-// search for the end of a tag that honours quoted stretches.
+// Byte-level scanning shared by the XML parser and the HTML readers:
+// case-insensitive search and the search for the end of a tag that honours
+// quoted stretches. The character classes, case folding and trimming are
+// AsciiChars'.
 class MarkupScan {
 public:
     static constexpr size_t npos = std::string_view::npos;
 
-    // Space, tab, CR and LF.
-    static bool IsSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-    static bool IsSpace(char c) { return IsSpace(static_cast<unsigned char>(c)); }
-
-    // ASCII A-Z to a-z; every other byte unchanged.
-    static char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
-
-    static bool EqualsNoCase(std::string_view a, std::string_view b);
-    static bool StartsWithNoCase(std::string_view text, std::string_view prefix);
-
     // Position of needle in text at or after from, ASCII letters compared
     // without case; npos when absent or when needle is empty.
     static size_t FindNoCase(std::string_view text, std::string_view needle, size_t from = 0);
-
-    // Drops leading and trailing space, tab, CR and LF.
-    static std::string_view Trim(std::string_view text);
 
     // How a quote inside a tag is treated when looking for the tag's end.
     enum class QuoteRule {

@@ -3,9 +3,9 @@
 #include "base/LogBase.h"
 #include "base/LogNull.h"
 #include "markup/AttributeSet.h"
-#include "markup/MarkupScan.h"
 #include "markup/TreeInfo.h"
 #include "markup/XmlEntities.h"
+#include "text/AsciiChars.h"
 
 #include <algorithm>
 
@@ -16,7 +16,7 @@ namespace {
 constexpr std::string_view kCdataStart = "<![CDATA[";
 constexpr std::string_view kCdataEnd = "]]>";
 
-bool IsNameEnd(char c) { return MarkupScan::IsSpace(c) || c == '/' || c == '>'; }
+bool IsNameEnd(char c) { return AsciiChars::IsSpace(c) || c == '/' || c == '>'; }
 
 std::string ToString(std::string_view s) { return std::string(s); }
 
@@ -75,7 +75,7 @@ TreeNodePtr XmlParser::Finish()
 
 void XmlParser::SkipSpace()
 {
-    while (!AtEnd() && MarkupScan::IsSpace(text_[pos_]))
+    while (!AtEnd() && AsciiChars::IsSpace(text_[pos_]))
         ++pos_;
 }
 
@@ -94,7 +94,7 @@ void XmlParser::ReadText()
 // a second time ("&amp;lt;" stays "&lt;").
 void XmlParser::AddTextRun(std::string_view run)
 {
-    std::string_view trimmed = MarkupScan::Trim(run);
+    std::string_view trimmed = AsciiChars::Trim(run);
     if (trimmed.empty())
         return;
     scratch_.clear();
@@ -129,14 +129,14 @@ void XmlParser::ReadMarkup()
     std::string_view rest = text_.substr(at);
     if (LooksAt(at, "!--"))
         ReadComment(at);
-    else if (MarkupScan::StartsWithNoCase(rest, "!DOCTYPE"))
+    else if (AsciiChars::StartsWithNoCase(rest, "!DOCTYPE"))
         ReadDoctype(at);
     else if (rest[0] == '!') {
         const size_t gt = text_.find('>', at);
         pos_ = gt == std::string_view::npos ? text_.size() : gt + 1;
-    } else if (MarkupScan::StartsWithNoCase(rest, "?xml ")) {
+    } else if (AsciiChars::StartsWithNoCase(rest, "?xml ")) {
         declaration_ = ReadPseudoElement("xml", at + 4);   // a later declaration replaces an earlier one
-    } else if (MarkupScan::StartsWithNoCase(rest, "?xml-stylesheet")) {
+    } else if (AsciiChars::StartsWithNoCase(rest, "?xml-stylesheet")) {
         stylesheets_.push_back(ReadPseudoElement("xml-stylesheet", at + 15));
     } else if (rest[0] == '?') {
         ReadInstruction(lt);
@@ -282,7 +282,7 @@ bool XmlParser::ReadAttributes(TreeNode& node, AttrSyntax syntax)
         const size_t nameStart = pos_;
         while (!AtEnd()) {
             const char d = text_[pos_];
-            if (MarkupScan::IsSpace(d) || d == '=' || d == '>' || (pseudo ? d == '?' : d == '/'))
+            if (AsciiChars::IsSpace(d) || d == '=' || d == '>' || (pseudo ? d == '?' : d == '/'))
                 break;
             ++pos_;
         }
@@ -331,7 +331,7 @@ std::string_view XmlParser::ReadValue(AttrSyntax syntax)
         if (quoted) {
             if (c == quote || (syntax == AttrSyntax::Pseudo && (c == '\r' || c == '\n')))
                 break;
-        } else if (MarkupScan::IsSpace(c) || c == '>' || c == '"' || c == '\'' ||
+        } else if (AsciiChars::IsSpace(c) || c == '>' || c == '"' || c == '\'' ||
                    (syntax == AttrSyntax::Pseudo && c == '?') ||
                    (c == '/' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '>')) {
             break;

@@ -5,6 +5,7 @@
 #include "markup/HtmlHelp.h"
 #include "markup/HtmlScan.h"
 #include "markup/MarkupScan.h"
+#include "text/AsciiChars.h"
 #include "text/CharsetNames.h"
 #include "text/DataBuffer.h"
 #include "text/EncodingConvert.h"
@@ -18,11 +19,11 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kCommentOpen = "<!--";
 constexpr std::string_view kCommentClose = "-->";
 
-bool EndsName(char c) { return MarkupScan::IsSpace(c) || c == '>' || c == '/' || c == '='; }
+bool EndsName(char c) { return AsciiChars::IsSpace(c) || c == '>' || c == '/' || c == '='; }
 
 size_t SkipSpace(std::string_view text, size_t i)
 {
-    while (i < text.size() && MarkupScan::IsSpace(text[i]))
+    while (i < text.size() && AsciiChars::IsSpace(text[i]))
         ++i;
     return i;
 }
@@ -35,7 +36,7 @@ std::string CleanText(std::string_view raw)
     std::string out;
     bool space = false;
     for (const char c : decoded) {
-        if (MarkupScan::IsSpace(c)) {
+        if (AsciiChars::IsSpace(c)) {
             space = !out.empty();
             continue;
         }
@@ -62,7 +63,7 @@ Tag ReadTag(std::string_view text)
     tag.isEnd = i < text.size() && text[i] == '/';
     i += tag.isEnd ? 1 : 0;
     for (; i < text.size() && !EndsName(text[i]); ++i)
-        tag.name.push_back(MarkupScan::LowerAscii(text[i]));
+        tag.name.push_back(AsciiChars::ToLower(text[i]));
     return tag;
 }
 
@@ -74,7 +75,7 @@ bool FindAttribute(std::string_view tag, std::string_view wanted, std::string_vi
     while (i < tag.size() && !EndsName(tag[i]))
         ++i;
     while (i < tag.size()) {
-        while (i < tag.size() && (MarkupScan::IsSpace(tag[i]) || tag[i] == '/'))
+        while (i < tag.size() && (AsciiChars::IsSpace(tag[i]) || tag[i] == '/'))
             ++i;
         const size_t nameStart = i;
         while (i < tag.size() && !EndsName(tag[i]))
@@ -91,12 +92,12 @@ bool FindAttribute(std::string_view tag, std::string_view wanted, std::string_vi
             size_t end = quoted ? tag.find(tag[i], start) : start;
             if (end == std::string_view::npos)
                 end = tag.size() - 1;   // the quote runs into the ">"
-            while (!quoted && end < tag.size() && !MarkupScan::IsSpace(tag[end]) && tag[end] != '>')
+            while (!quoted && end < tag.size() && !AsciiChars::IsSpace(tag[end]) && tag[end] != '>')
                 ++end;
             value = tag.substr(start, end - start);
             i = quoted ? end + 1 : end;
         }
-        if (MarkupScan::EqualsNoCase(name, wanted))
+        if (AsciiChars::EqualsNoCase(name, wanted))
             return true;
     }
     return false;
@@ -226,7 +227,7 @@ void Reader::CloseList()
 void Reader::AddLink(const Tag& tag, size_t& at)
 {
     BookmarkFile::Entry entry;
-    entry.url = std::string(MarkupScan::Trim(Attribute(tag.text, "href")));
+    entry.url = std::string(AsciiChars::Trim(Attribute(tag.text, "href")));
     entry.title = CleanText(TextFrom(at));
     hasHeading_ = false;
     describable_ = !entry.url.empty();

@@ -1,7 +1,7 @@
 #include "services/NetrcFile.h"
 
-#include "markup/MarkupScan.h"
 #include "platform/Files.h"
+#include "text/AsciiChars.h"
 
 #include <cstdlib>
 
@@ -112,7 +112,7 @@ void Tokens::SkipMacro()
     }
 }
 
-bool IsKeyword(std::string_view token, std::string_view keyword) { return MarkupScan::EqualsNoCase(token, keyword); }
+bool IsKeyword(std::string_view token, std::string_view keyword) { return AsciiChars::EqualsNoCase(token, keyword); }
 
 bool Fits(const NetrcFile::Account& account, std::string_view login)
 {
@@ -176,7 +176,7 @@ bool NetrcFile::Find(std::string_view host, std::string_view login, Account& out
     for (const Entry& entry : entries_) {
         if (!Fits(entry.account, login))
             continue;
-        if (!entry.isDefault && MarkupScan::EqualsNoCase(entry.host, host)) {
+        if (!entry.isDefault && AsciiChars::EqualsNoCase(entry.host, host)) {
             out = entry.account;
             return true;
         }

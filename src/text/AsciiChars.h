@@ -27,7 +27,7 @@ public:
     static constexpr bool IsDigit(char c) { return Is(c, kDigit); }
     static constexpr bool IsAlnum(char c) { return Is(c, kUpper | kLower | kDigit); }
 
-    static constexpr char ToLower(char c) { return Is(c, kUpper) ? static_cast<char>(c + ('a' - 'A')) : c; }
+    static constexpr char ToLower(char c) { return static_cast<char>(kLowerCase[static_cast<uint8_t>(c)]); }
     static constexpr char ToUpper(char c) { return Is(c, kLower) ? static_cast<char>(c - ('a' - 'A')) : c; }
 
     static constexpr bool EqualsNoCase(std::string_view a, std::string_view b)
@@ -58,6 +58,7 @@ public:
 
 private:
     static const std::array<uint8_t, 256> kTable;
+    static const std::array<uint8_t, 256> kLowerCase;   // every byte, A-Z folded
 };
 
 namespace ascii_detail {
@@ -82,8 +83,17 @@ constexpr std::array<uint8_t, 256> MakeAsciiTable()
     return table;
 }
 
+constexpr std::array<uint8_t, 256> MakeLowerCaseTable()
+{
+    std::array<uint8_t, 256> table{};
+    for (int i = 0; i < 256; ++i)
+        table[static_cast<size_t>(i)] = static_cast<uint8_t>(i >= 'A' && i <= 'Z' ? i + ('a' - 'A') : i);
+    return table;
+}
+
 } // namespace ascii_detail
 
 inline constexpr std::array<uint8_t, 256> AsciiChars::kTable = ascii_detail::MakeAsciiTable();
+inline constexpr std::array<uint8_t, 256> AsciiChars::kLowerCase = ascii_detail::MakeLowerCaseTable();
 
 } // namespace plentor

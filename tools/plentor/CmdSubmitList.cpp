@@ -10,7 +10,6 @@
 #include "SubmitProgress.h"
 
 #include "log/Logger.h"
-#include "markup/MarkupScan.h"
 #include "platform/CommandLine.h"
 #include "platform/InterruptFlag.h"
 #include "platform/Terminal.h"
@@ -19,6 +18,7 @@
 #include "services/ClsStringArray.h"
 #include "services/DeliciousClient.h"
 #include "services/Sleeper.h"
+#include "text/AsciiChars.h"
 #include "text/StringBuffer.h"
 
 #include <algorithm>
@@ -178,7 +178,7 @@ struct WorkList {
 bool IsWebAddress(std::string_view url)
 {
     for (std::string_view scheme : {"http://", "https://", "ftp://"})
-        if (MarkupScan::StartsWithNoCase(url, scheme)) return true;
+        if (AsciiChars::StartsWithNoCase(url, scheme)) return true;
     return false;
 }
 
