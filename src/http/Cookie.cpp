@@ -121,7 +121,7 @@ bool Cookie::ParseSetCookie(const char* value, FieldKind kind, LogBase& log)
         return false;
     }
     std::vector<StringBuffer> pieces;
-    StringBuffer(value).Split(pieces, ';', true, true);
+    StringBuffer(value).Split(pieces, ';', StringBuffer::SplitGuard::QuotesAndBackslash);
     bool versionSeen = false;
     for (StringBuffer& piece : pieces) {
         piece.Trim();

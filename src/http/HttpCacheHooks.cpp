@@ -67,7 +67,7 @@ void Directives(const HttpResponseHeader& header, const char* field, std::vector
 {
     StringBuffer value;
     if (!header.GetField(field, value)) return;
-    value.Split(out, ',', true, false);
+    value.Split(out, ',', StringBuffer::SplitGuard::Quotes);
     for (StringBuffer& d : out) {
         d.RemoveChar(' ');
         d.RemoveChar('\t');

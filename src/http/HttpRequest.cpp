@@ -51,7 +51,7 @@ bool HttpRequest::SetFromUrl(const char* url, LogBase& log)
     path.ConvertAnsiTo(EncodingConvert::kUtf8);
     path_ = std::move(path);
     std::vector<StringBuffer> pieces;
-    query.Split(pieces, '&', true, true);
+    query.Split(pieces, '&', StringBuffer::SplitGuard::QuotesAndBackslash);
     for (const StringBuffer& piece : pieces) {
         std::string_view text(piece.GetString(), static_cast<size_t>(piece.GetLength()));
         size_t eq = text.find('=');

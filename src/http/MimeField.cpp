@@ -255,7 +255,7 @@ void MimeField::WriteEncoded(StringBuffer& out, int codePage) const
     // "type; name=value; ..." keeps its structure: the parameter values are
     // encoded one by one and written in double quotes.
     std::vector<StringBuffer> pieces;
-    value_.Split(pieces, ';', true, true);
+    value_.Split(pieces, ';', StringBuffer::SplitGuard::QuotesAndBackslash);
     int lineLength = name_.GetLength() + 2;
     for (size_t i = 0; i < pieces.size(); ++i) {
         StringBuffer piece;

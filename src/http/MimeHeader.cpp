@@ -286,7 +286,7 @@ bool MimeHeader::GetFieldParam(const char* fieldName, const char* paramName, Str
     if (!field || !paramName || !field->GetValue().ContainsNoCase(paramName))
         return false;
     std::vector<StringBuffer> pieces;
-    field->GetValue().Split(pieces, ';', true, true);
+    field->GetValue().Split(pieces, ';', StringBuffer::SplitGuard::QuotesAndBackslash);
     for (const StringBuffer& piece : pieces) {
         if (!piece.HasChar('='))
             continue;

@@ -752,9 +752,11 @@ bool StringBuffer::IsAscii7() const
 
 // ---- split --------------------------------------------------------------
 
-void StringBuffer::Split(std::vector<StringBuffer>& list, char separator, bool honourQuotes, bool honourBackslash) const
+void StringBuffer::Split(std::vector<StringBuffer>& list, char separator, SplitGuard guard) const
 {
     Check();
+    const bool honourQuotes = guard == SplitGuard::Quotes || guard == SplitGuard::QuotesAndBackslash;
+    const bool honourBackslash = guard == SplitGuard::Backslash || guard == SplitGuard::QuotesAndBackslash;
     if (length_ == 0)
         return;
     // Pieces keep their quotes and backslashes, so each is a slice of the text.

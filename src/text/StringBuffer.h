@@ -104,8 +104,11 @@ public:
     bool IsAscii7() const;
 
     // split: pieces are appended to list.
+    // What keeps a separator from splitting: nothing, being inside double
+    // quotes, a backslash before it, or either.
+    enum class SplitGuard { None, Quotes, Backslash, QuotesAndBackslash };
     // Split keeps empty pieces; quotes and backslashes stay in the pieces.
-    void Split(std::vector<StringBuffer>& list, char separator, bool honourQuotes, bool honourBackslash) const;
+    void Split(std::vector<StringBuffer>& list, char separator, SplitGuard guard) const;
     // Never yields empty pieces; at most max pieces (max <= 0: no limit).
     void SplitByString(const char* separator, std::vector<StringBuffer>& list, int max) const;
     void SplitNameValue(StringBuffer& name, StringBuffer& value) const;

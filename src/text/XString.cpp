@@ -45,11 +45,11 @@ XString::XString()
     ansiState_ = kExact;
 }
 
-void XString::OnlyValid(bool utf16, bool ansi, bool utf8)
+void XString::OnlyValid(unsigned forms)
 {
-    utf16Valid_ = utf16;
-    ansiValid_ = ansi;
-    utf8Valid_ = utf8;
+    utf16Valid_ = (forms & kUtf16Form) != 0;
+    ansiValid_ = (forms & kAnsiForm) != 0;
+    utf8Valid_ = (forms & kUtf8Form) != 0;
 }
 
 void XString::Clear()
@@ -57,7 +57,7 @@ void XString::Clear()
     utf16_.Clear();
     ansi_.Clear();
     utf8_.Clear();
-    OnlyValid(true, true, true);
+    OnlyValid(kAllForms);
     ansiState_ = kExact;
 }
 
@@ -68,7 +68,7 @@ void XString::SetAnsi(const char* text)
     if (text == nullptr || *text == 0)
         return Clear();
     ansi_.SetString(text);
-    OnlyValid(false, true, false);
+    OnlyValid(kAnsiForm);
     ansiState_ = kExact;
 }
 
@@ -77,7 +77,7 @@ void XString::SetUtf8(const char* text)
     if (text == nullptr || *text == 0)
         return Clear();
     utf8_.SetString(text);
-    OnlyValid(false, false, true);
+    OnlyValid(kUtf8Form);
     ansiState_ = kUndetermined;
 }
 
@@ -93,7 +93,7 @@ void XString::SetUtf16(const char16_t* text, int count)
     utf16_.Clear();
     utf16_.AppendBytes(text, static_cast<unsigned>(count) * kUnitBytes);
     utf16_.AppendUtf16z(nullptr);   // the terminating zero unit
-    OnlyValid(true, false, false);
+    OnlyValid(kUtf16Form);
     ansiState_ = kUndetermined;
 }
 
@@ -190,7 +190,7 @@ void XString::AppendAnsi(const char* text)
         return;
     MakeAnsiValid();
     ansi_.Append(text);
-    OnlyValid(false, true, false);
+    OnlyValid(kAnsiForm);
 }
 
 void XString::AppendUtf8(const char* text)
@@ -199,7 +199,7 @@ void XString::AppendUtf8(const char* text)
         return;
     MakeUtf8Valid();
     utf8_.Append(text);
-    OnlyValid(false, false, true);
+    OnlyValid(kUtf8Form);
     ansiState_ = kUndetermined;
 }
 
@@ -209,7 +209,7 @@ void XString::TrimUtf8()
     int before = utf8_.GetLength();
     utf8_.Trim();
     if (utf8_.GetLength() != before) {
-        OnlyValid(false, false, true);
+        OnlyValid(kUtf8Form);
         ansiState_ = kUndetermined;
     }
 }
@@ -219,7 +219,7 @@ int XString::ReplaceAllUtf8(const char* s, const char* t)
     MakeUtf8Valid();
     int count = utf8_.ReplaceAll(s, t);
     if (count > 0) {
-        OnlyValid(false, false, true);
+        OnlyValid(kUtf8Form);
         ansiState_ = kUndetermined;
     }
     return count;

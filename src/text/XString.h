@@ -51,7 +51,9 @@ private:
     void MakeAnsiValid();
     void MakeUtf8Valid();
     void MakeUtf16Valid();
-    void OnlyValid(bool utf16, bool ansi, bool utf8);
+    // The forms that hold the text now; the others are made again when asked for.
+    enum Form : unsigned { kUtf16Form = 1, kAnsiForm = 2, kUtf8Form = 4, kAllForms = 7 };
+    void OnlyValid(unsigned forms);
     unsigned Utf16Bytes() const;                     // of the text, without the zero unit
 
     int ansiState_ = kUndetermined;

@@ -481,7 +481,10 @@ TEST(StringBufferTest, SplitKeepsEmptyPiecesAndHonoursQuotesAndBackslashes)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         std::vector<StringBuffer> list;
-        StringBuffer(c.text).Split(list, ',', c.quotes, c.backslash);
+        using Guard = StringBuffer::SplitGuard;
+        const Guard guard = c.quotes ? (c.backslash ? Guard::QuotesAndBackslash : Guard::Quotes)
+                                     : (c.backslash ? Guard::Backslash : Guard::None);
+        StringBuffer(c.text).Split(list, ',', guard);
         EXPECT_EQ(Strs(list), c.pieces);
     }
 }
