@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace plentor {
@@ -49,6 +50,14 @@ bool StartsWithNoCase(const char* text, const char* prefix)
 }
 
 bool IsTlsUrl(const char* url) { return StartsWithNoCase(url, "https:"); }
+
+// word (lower case) anywhere in text, in any case.
+bool ContainsNoCase(const char* text, const char* word)
+{
+    for (; *text != '\0'; ++text)
+        if (StartsWithNoCase(text, word)) return true;
+    return false;
+}
 
 // The whole-transfer time limits of one response on a connection: both run
 // from the request; the header's ends when the header is in, and both are
@@ -318,9 +327,7 @@ bool HttpClient::CoreGet(const char* url, int depth, Mode mode, const Origin& or
         log.LogError("Failed to parse URL");
         return false;
     }
-    StringBuffer lowered(url);
-    lowered.ToLower();
-    if (lowered.Contains("about:blank")) {
+    if (ContainsNoCase(url, "about:blank")) {
         log.LogInfo("Skipping about:blank");
         log.LogData("url", url);
         return true;
@@ -335,10 +342,13 @@ bool HttpClient::CoreGet(const char* url, int depth, Mode mode, const Origin& or
         return true;
     if (cache.RejectsDomain(target.host, log)) return false;
 
-    HttpConnection fresh;
+    // A connection of its own only for a fresh GET: a kept-alive one reuses
+    // socket_, and building an unused connection costs every request.
+    std::optional<HttpConnection> fresh;
+    if (mode == Mode::Fresh) fresh.emplace();
     bool reused = false;
-    if (!ConnectForGet(target, mode, fresh, control, reused, log)) return false;
-    HttpConnection& socket = mode == Mode::KeepAlive ? socket_ : fresh;
+    if (!ConnectForGet(target, mode, fresh ? *fresh : socket_, control, reused, log)) return false;
+    HttpConnection& socket = fresh ? *fresh : socket_;
     if (!SendGet(socket, target, origin, control, cache, result, log)) return false;
     return ReadGetResponse(socket, target, depth, mode, reused, origin, control, cache, body, result, log);
 }
@@ -398,20 +408,20 @@ bool HttpClient::ConnectForGet(const Target& target, Mode mode, HttpConnection& 
 bool HttpClient::SendGet(HttpConnection& socket, const Target& target, const Origin& origin, HttpControl& control,
                          const HttpCacheHooks& cache, HttpResult& result, LogBase& log)
 {
-    if (!socket.WaitWritable(kWritableWaitSecs, log)) {
-        log.LogError("Socket connection to HTTP server is not writeable.");
-        result.connectionLost = true;
-        return false;
-    }
     const bool sendAuth = target.host.EqualsBufferNoCase(origin.host) && target.port == origin.port;
     StringBuffer request;
     BuildGetRequest(target, sendAuth, control, cache, request, log);
-    if (!socket.SendBytes(request.GetString(), static_cast<unsigned>(request.GetLength()), log)) {
-        result.connectionLost = true;
-        socket.Close();
+    bool notWritable = false;
+    if (socket.SendRequest(request.GetString(), static_cast<unsigned>(request.GetLength()), kWritableWaitSecs, log,
+                           notWritable))
+        return true;
+    result.connectionLost = true;
+    if (notWritable) {
+        log.LogError("Socket connection to HTTP server is not writeable.");
         return false;
     }
-    return true;
+    socket.Close();
+    return false;
 }
 
 bool HttpClient::ReadGetResponse(HttpConnection& socket, const Target& target, int depth, Mode mode, bool reused,
