@@ -29,6 +29,7 @@ namespace {
 
 constexpr char kCrLf[] = "\r\n";
 constexpr uint32_t kMsPerSec = 1000;
+constexpr unsigned kHeaderReserve = 960;   // under the allocator's large-block size
 
 void AppendLine(StringBuffer& out, const char* name, const StringBuffer& value)
 {
@@ -432,6 +433,10 @@ bool HttpClient::ReadGetResponse(HttpConnection& socket, const Target& target, i
     SocketFraming framing(socket, control, log);
     for (;;) {
         DataBuffer raw;
+        // Room for a usual header from the start: growing an empty buffer
+        // takes a whole receive block, and a block that large per request
+        // sends the allocator into a consolidation pass every time.
+        raw.Reserve(kHeaderReserve);
         bool complete = false;
         if (!framing.Framing().ReadHeader(raw, complete)) {
             socket.Close();
