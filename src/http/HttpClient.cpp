@@ -274,10 +274,7 @@ bool HttpClient::Get(const char* url, HttpControl& control, BodySink& sink, Http
 bool HttpClient::Get(const char* url, HttpControl& control, DataBuffer& body, HttpResult& result, LogBase& log)
 {
     result.Reset();
-    Origin origin;
-    StringBuffer login, password, path, query, fragment;
-    if (url != nullptr)
-        ZentrelUrl::CrackUrl(url, origin.host, origin.port, login, password, path, query, fragment);
+    const Origin origin;   // the first GET's server, known once its URL is split
     if (CoreGet(url, 0, Mode::KeepAlive, origin, control, body, result, log)) return true;
     if (!result.connectionLost) return false;
 
@@ -335,6 +332,14 @@ bool HttpClient::CoreGet(const char* url, int depth, Mode mode, const Origin& or
     }
     Target target;
     if (!CheckUrl(url, control, target, log)) return false;
+    std::optional<Origin> first;
+    if (!origin.known) first.emplace(Origin{target.host, target.port, true});
+    return CoreGet(target, depth, mode, first ? *first : origin, control, body, result, log);
+}
+
+bool HttpClient::CoreGet(const Target& target, int depth, Mode mode, const Origin& origin, HttpControl& control,
+                         DataBuffer& body, HttpResult& result, LogBase& log)
+{
     HttpCacheHooks cache(control, target.url);
     const HttpCacheHooks::Hit hit = cache.Lookup(result, body, log);
     if (hit == HttpCacheHooks::Hit::Fresh) return DeliverHeld(body, log);

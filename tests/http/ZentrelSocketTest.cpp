@@ -67,6 +67,21 @@ private:
     std::thread thread_;
 };
 
+// A peer script: collects a request up to its blank line into received,
+// then answers "ok".
+std::function<void(LoopbackSocket&)> ReplyOkToRequest(std::string& received)
+{
+    return [&received](LoopbackSocket& client) {
+        char block[1024];
+        while (received.find("\r\n\r\n") == std::string::npos) {
+            const long n = client.Receive(block, sizeof block);
+            if (n <= 0) return;
+            received.append(block, static_cast<size_t>(n));
+        }
+        SendAll(client, "ok\r\n");
+    };
+}
+
 // A loopback port with nothing listening on it.
 int ClosedPort()
 {
@@ -220,15 +235,7 @@ TEST(ZentrelSocketTest, SendBytesDeliversEverythingInChunks)
     std::string request(10000, 'r');
     request += "\r\n\r\n";
     std::string received;
-    ScriptedPeer peer([&](LoopbackSocket& client) {
-        char block[1024];
-        while (received.find("\r\n\r\n") == std::string::npos) {
-            const long n = client.Receive(block, sizeof block);
-            if (n <= 0) return;
-            received.append(block, static_cast<size_t>(n));
-        }
-        SendAll(client, "ok\r\n");
-    });
+    ScriptedPeer peer(ReplyOkToRequest(received));
     Logger log;
     ZentrelSocket socket;
     bool hostNotFound = true;
@@ -247,15 +254,7 @@ TEST(ZentrelSocketTest, SendWhenWritableSendsAtOnceAndTellsAClosedSocketApart)
 {
     const std::string request = "GET / HTTP/1.1\r\n\r\n";
     std::string received;
-    ScriptedPeer peer([&](LoopbackSocket& client) {
-        char block[256];
-        while (received.find("\r\n\r\n") == std::string::npos) {
-            const long n = client.Receive(block, sizeof block);
-            if (n <= 0) return;
-            received.append(block, static_cast<size_t>(n));
-        }
-        SendAll(client, "ok\r\n");
-    });
+    ScriptedPeer peer(ReplyOkToRequest(received));
     Logger log;
     ZentrelSocket socket;
     ConnectTo(socket, peer.Port(), log);
