@@ -183,9 +183,14 @@ bool MimeField::ParseReceived(const char* text, int n)
         value.remove_prefix(1);
     value = TrimView(value);
 
-    name_ = StringBuffer(name.data(), static_cast<int>(name.size()));
+    // Into the buffers the field has already: a response header parses
+    // every field of every response, and a temporary per part was two more
+    // allocations and copies each.
+    name_.Clear();
+    name_.AppendBytes(name.data(), static_cast<int>(name.size()));
     name_.ReplaceAnyOf(" <>\"'", '-');
-    value_ = StringBuffer(value.data(), static_cast<int>(value.size()));
+    value_.Clear();
+    value_.AppendBytes(value.data(), static_cast<int>(value.size()));
     DecodeValue();
     noFold_ = name_.EqualsNoCase("user-agent");
     return true;
