@@ -18,6 +18,8 @@ namespace {
 constexpr int kFoldAfter = 20;
 // Address lists longer than this are also broken after their commas.
 constexpr int kLongAddressList = 60;
+// Characters of a received field name that become '-'.
+constexpr const char* kNameReplaced = " <>\"'";
 // Encoded parameter values are broken so that no line piece grows past this.
 constexpr int kMaxEncodedPiece = 64;
 
@@ -188,7 +190,7 @@ bool MimeField::ParseReceived(const char* text, int n)
     // allocations and copies each.
     name_.Clear();
     name_.AppendBytes(name.data(), static_cast<int>(name.size()));
-    name_.ReplaceAnyOf(" <>\"'", '-');
+    if (name.find_first_of(kNameReplaced) != std::string_view::npos) name_.ReplaceAnyOf(kNameReplaced, '-');
     value_.Clear();
     value_.AppendBytes(value.data(), static_cast<int>(value.size()));
     DecodeValue();
