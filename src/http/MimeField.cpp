@@ -39,7 +39,8 @@ std::string_view TrimView(std::string_view s)
 
 bool HasEncodedWords(const StringBuffer& value)
 {
-    return value.ContainsNoCase("?Q?") || value.ContainsNoCase("?B?");
+    // Both markers start with '?', which most values never hold.
+    return value.HasChar('?') && (value.ContainsNoCase("?Q?") || value.ContainsNoCase("?B?"));
 }
 
 bool IsAddressField(const StringBuffer& name)

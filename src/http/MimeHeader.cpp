@@ -117,9 +117,11 @@ bool LooksLikeUtf8(std::string_view text)
 // words, else a guess from its raw 8-bit bytes; 0 when undetermined.
 int DetectCodePage(std::string_view text)
 {
-    if (FindNoCase(text, "?Q?") != std::string_view::npos)
+    // Both markers start with '?', which most headers never hold.
+    const bool mayHaveWords = text.find('?') != std::string_view::npos;
+    if (mayHaveWords && FindNoCase(text, "?Q?") != std::string_view::npos)
         return CodePageOfFirstWord(text, "?Q?");
-    if (FindNoCase(text, "?B?") != std::string_view::npos)
+    if (mayHaveWords && FindNoCase(text, "?B?") != std::string_view::npos)
         return CodePageOfFirstWord(text, "?B?");
     if (!HasHighByte(text))
         return 0;
