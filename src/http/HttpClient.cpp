@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace plentor {
@@ -28,6 +29,7 @@ namespace {
 
 constexpr char kCrLf[] = "\r\n";
 constexpr uint32_t kMsPerSec = 1000;
+constexpr unsigned kHeaderReserve = 960;   // under the allocator's large-block size
 
 void AppendLine(StringBuffer& out, const char* name, const StringBuffer& value)
 {
@@ -49,6 +51,14 @@ bool StartsWithNoCase(const char* text, const char* prefix)
 }
 
 bool IsTlsUrl(const char* url) { return StartsWithNoCase(url, "https:"); }
+
+// word (lower case) anywhere in text, in any case.
+bool ContainsNoCase(const char* text, const char* word)
+{
+    for (; *text != '\0'; ++text)
+        if (StartsWithNoCase(text, word)) return true;
+    return false;
+}
 
 // The whole-transfer time limits of one response on a connection: both run
 // from the request; the header's ends when the header is in, and both are
@@ -264,10 +274,7 @@ bool HttpClient::Get(const char* url, HttpControl& control, BodySink& sink, Http
 bool HttpClient::Get(const char* url, HttpControl& control, DataBuffer& body, HttpResult& result, LogBase& log)
 {
     result.Reset();
-    Origin origin;
-    StringBuffer login, password, path, query, fragment;
-    if (url != nullptr)
-        ZentrelUrl::CrackUrl(url, origin.host, origin.port, login, password, path, query, fragment);
+    const Origin origin;   // the first GET's server, known once its URL is split
     if (CoreGet(url, 0, Mode::KeepAlive, origin, control, body, result, log)) return true;
     if (!result.connectionLost) return false;
 
@@ -318,15 +325,21 @@ bool HttpClient::CoreGet(const char* url, int depth, Mode mode, const Origin& or
         log.LogError("Failed to parse URL");
         return false;
     }
-    StringBuffer lowered(url);
-    lowered.ToLower();
-    if (lowered.Contains("about:blank")) {
+    if (ContainsNoCase(url, "about:blank")) {
         log.LogInfo("Skipping about:blank");
         log.LogData("url", url);
         return true;
     }
     Target target;
     if (!CheckUrl(url, control, target, log)) return false;
+    std::optional<Origin> first;
+    if (!origin.known) first.emplace(Origin{target.host, target.port, true});
+    return CoreGet(target, depth, mode, first ? *first : origin, control, body, result, log);
+}
+
+bool HttpClient::CoreGet(const Target& target, int depth, Mode mode, const Origin& origin, HttpControl& control,
+                         DataBuffer& body, HttpResult& result, LogBase& log)
+{
     HttpCacheHooks cache(control, target.url);
     const HttpCacheHooks::Hit hit = cache.Lookup(result, body, log);
     if (hit == HttpCacheHooks::Hit::Fresh) return DeliverHeld(body, log);
@@ -335,10 +348,13 @@ bool HttpClient::CoreGet(const char* url, int depth, Mode mode, const Origin& or
         return true;
     if (cache.RejectsDomain(target.host, log)) return false;
 
-    HttpConnection fresh;
+    // A connection of its own only for a fresh GET: a kept-alive one reuses
+    // socket_, and building an unused connection costs every request.
+    std::optional<HttpConnection> fresh;
+    if (mode == Mode::Fresh) fresh.emplace();
     bool reused = false;
-    if (!ConnectForGet(target, mode, fresh, control, reused, log)) return false;
-    HttpConnection& socket = mode == Mode::KeepAlive ? socket_ : fresh;
+    if (!ConnectForGet(target, mode, fresh ? *fresh : socket_, control, reused, log)) return false;
+    HttpConnection& socket = fresh ? *fresh : socket_;
     if (!SendGet(socket, target, origin, control, cache, result, log)) return false;
     return ReadGetResponse(socket, target, depth, mode, reused, origin, control, cache, body, result, log);
 }
@@ -398,20 +414,20 @@ bool HttpClient::ConnectForGet(const Target& target, Mode mode, HttpConnection& 
 bool HttpClient::SendGet(HttpConnection& socket, const Target& target, const Origin& origin, HttpControl& control,
                          const HttpCacheHooks& cache, HttpResult& result, LogBase& log)
 {
-    if (!socket.WaitWritable(kWritableWaitSecs, log)) {
-        log.LogError("Socket connection to HTTP server is not writeable.");
-        result.connectionLost = true;
-        return false;
-    }
     const bool sendAuth = target.host.EqualsBufferNoCase(origin.host) && target.port == origin.port;
     StringBuffer request;
     BuildGetRequest(target, sendAuth, control, cache, request, log);
-    if (!socket.SendBytes(request.GetString(), static_cast<unsigned>(request.GetLength()), log)) {
-        result.connectionLost = true;
-        socket.Close();
+    bool notWritable = false;
+    if (socket.SendRequest(request.GetString(), static_cast<unsigned>(request.GetLength()), kWritableWaitSecs, log,
+                           notWritable))
+        return true;
+    result.connectionLost = true;
+    if (notWritable) {
+        log.LogError("Socket connection to HTTP server is not writeable.");
         return false;
     }
-    return true;
+    socket.Close();
+    return false;
 }
 
 bool HttpClient::ReadGetResponse(HttpConnection& socket, const Target& target, int depth, Mode mode, bool reused,
@@ -422,6 +438,10 @@ bool HttpClient::ReadGetResponse(HttpConnection& socket, const Target& target, i
     SocketFraming framing(socket, control, log);
     for (;;) {
         DataBuffer raw;
+        // Room for a usual header from the start: growing an empty buffer
+        // takes a whole receive block, and a block that large per request
+        // sends the allocator into a consolidation pass every time.
+        raw.Reserve(kHeaderReserve);
         bool complete = false;
         if (!framing.Framing().ReadHeader(raw, complete)) {
             socket.Close();

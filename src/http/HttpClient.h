@@ -75,6 +75,7 @@ private:
     struct Origin {
         StringBuffer host;
         int port = 0;
+        bool known = false;   // false: the server of the URL being fetched, once it is split
     };
 
     // One URL split into the parts a GET needs.
@@ -88,6 +89,8 @@ private:
     };
 
     bool CoreGet(const char* url, int depth, Mode mode, const Origin& origin, HttpControl& control,
+                 DataBuffer& body, HttpResult& result, LogBase& log);
+    bool CoreGet(const Target& target, int depth, Mode mode, const Origin& origin, HttpControl& control,
                  DataBuffer& body, HttpResult& result, LogBase& log);
     bool CheckUrl(const char* url, HttpControl& control, Target& target, LogBase& log);
     bool ConnectForGet(const Target& target, Mode mode, HttpConnection& fresh, HttpControl& control, bool& reused,

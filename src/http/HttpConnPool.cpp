@@ -30,22 +30,30 @@ HttpClient& HttpConnPool::GetConnection(const char* host, int port, LogBase& /*l
     return *connections_.back();
 }
 
+bool HttpConnPool::Split(const char* url)
+{
+    if (!split_.url.IsEmpty() && split_.url.Equals(url)) return true;
+    split_.url.Clear();
+    StringBuffer path, query, fragment;
+    if (!ZentrelUrl::CrackUrl(url, split_.host, split_.port, split_.login, split_.password, path, query, fragment))
+        return false;
+    split_.url.SetString(url);
+    return true;
+}
+
 HttpClient* HttpConnPool::ClientForUrl(const char* url, HttpControl& control, LogBase& log)
 {
-    StringBuffer host, login, password, path, query, fragment;
-    int port = ZentrelUrl::kHttpPort;
-    if (url == nullptr ||
-        !ZentrelUrl::CrackUrl(url, host, port, login, password, path, query, fragment)) {
+    if (url == nullptr || !Split(url)) {
         log.LogError("Failed to parse URL");
         log.LogData("url", url != nullptr ? url : "");
         return nullptr;
     }
-    if (!login.IsEmpty() && !password.IsEmpty()) {
-        control.login = login;
-        control.password = password;
+    if (!split_.login.IsEmpty() && !split_.password.IsEmpty()) {
+        control.login = split_.login;
+        control.password = split_.password;
     }
     // A connection is keyed by the server it talks to, also through a proxy.
-    return &GetConnection(host.GetString(), port, log);
+    return &GetConnection(split_.host.GetString(), split_.port, log);
 }
 
 bool HttpConnPool::QuickGet(const char* url, HttpControl& control, DataBuffer& body, HttpResult& result,

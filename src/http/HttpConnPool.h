@@ -52,6 +52,19 @@ private:
     // put into the settings; null (logged) when the URL does not parse.
     HttpClient* ClientForUrl(const char* url, HttpControl& control, LogBase& log);
 
+    // The parts of the last URL that split, kept because the next request
+    // usually names the same URL and splitting it is a good part of a
+    // kept-alive GET's own work.
+    struct SplitUrl {
+        StringBuffer url;   // empty: nothing kept
+        StringBuffer host;
+        int port = 0;
+        StringBuffer login;
+        StringBuffer password;
+    };
+    bool Split(const char* url);
+
+    SplitUrl split_;
     int maxConnections_ = kDefaultMaxConnections;
     std::vector<std::unique_ptr<HttpClient>> connections_;   // least recently used first
 };

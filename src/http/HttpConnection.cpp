@@ -68,6 +68,14 @@ bool HttpConnection::SendBytes(const void* data, unsigned length, LogBase& log)
     return socket_.SendBytes(data, length, log, nullptr);
 }
 
+bool HttpConnection::SendRequest(const void* data, unsigned length, uint32_t seconds, LogBase& log,
+                                 bool& notWritable)
+{
+    if (!tls_) return socket_.SendWhenWritable(data, length, seconds, log, notWritable);
+    notWritable = !channel_.IsConnected();
+    return !notWritable && channel_.SendEncrypted(data, length, log);
+}
+
 // Over TLS a limit holds twice: between reads of decrypted data, and on
 // the channel's socket, where a single record may take many reads.
 void HttpConnection::StartLimit(BufferedReader::Limit which, int seconds, const char* name)

@@ -37,6 +37,10 @@ public:
 
     bool WaitWritable(uint32_t seconds, LogBase& log);
     bool SendBytes(const void* data, unsigned length, LogBase& log);
+    // A request on a kept-alive connection: sent at once when the socket
+    // takes it, otherwise after waiting up to seconds for the socket to take
+    // bytes; notWritable tells that the connection could not take it at all.
+    bool SendRequest(const void* data, unsigned length, uint32_t seconds, LogBase& log, bool& notWritable);
 
     // The reading half of the connection: the socket's own readers, or those
     // over the channel's decrypted data.

@@ -18,6 +18,8 @@ namespace {
 constexpr int kFoldAfter = 20;
 // Address lists longer than this are also broken after their commas.
 constexpr int kLongAddressList = 60;
+// Characters of a received field name that become '-'.
+constexpr const char* kNameReplaced = " <>\"'";
 // Encoded parameter values are broken so that no line piece grows past this.
 constexpr int kMaxEncodedPiece = 64;
 
@@ -37,7 +39,8 @@ std::string_view TrimView(std::string_view s)
 
 bool HasEncodedWords(const StringBuffer& value)
 {
-    return value.ContainsNoCase("?Q?") || value.ContainsNoCase("?B?");
+    // Both markers start with '?', which most values never hold.
+    return value.HasChar('?') && (value.ContainsNoCase("?Q?") || value.ContainsNoCase("?B?"));
 }
 
 bool IsAddressField(const StringBuffer& name)
@@ -183,9 +186,14 @@ bool MimeField::ParseReceived(const char* text, int n)
         value.remove_prefix(1);
     value = TrimView(value);
 
-    name_ = StringBuffer(name.data(), static_cast<int>(name.size()));
-    name_.ReplaceAnyOf(" <>\"'", '-');
-    value_ = StringBuffer(value.data(), static_cast<int>(value.size()));
+    // Into the buffers the field has already: a response header parses
+    // every field of every response, and a temporary per part was two more
+    // allocations and copies each.
+    name_.Clear();
+    name_.AppendBytes(name.data(), static_cast<int>(name.size()));
+    if (name.find_first_of(kNameReplaced) != std::string_view::npos) name_.ReplaceAnyOf(kNameReplaced, '-');
+    value_.Clear();
+    value_.AppendBytes(value.data(), static_cast<int>(value.size()));
     DecodeValue();
     noFold_ = name_.EqualsNoCase("user-agent");
     return true;

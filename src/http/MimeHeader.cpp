@@ -55,6 +55,16 @@ std::string_view HeaderPart(std::string_view text)
 // line ends all come out as CR LF (a bare CR simply disappears).
 std::string NormaliseLineEnds(std::string_view text)
 {
+    // The usual header has only CR LF line ends already and is copied whole.
+    bool crLfOnly = true;
+    for (size_t i = 0; i < text.size() && crLfOnly; ++i) {
+        if (text[i] == '\r')
+            crLfOnly = i + 1 < text.size() && text[i + 1] == '\n';
+        else if (text[i] == '\n')
+            crLfOnly = i > 0 && text[i - 1] == '\r';
+    }
+    if (crLfOnly)
+        return std::string(text);
     std::string out;
     out.reserve(text.size() + text.size() / 16);
     for (char c : text) {
@@ -107,9 +117,11 @@ bool LooksLikeUtf8(std::string_view text)
 // words, else a guess from its raw 8-bit bytes; 0 when undetermined.
 int DetectCodePage(std::string_view text)
 {
-    if (FindNoCase(text, "?Q?") != std::string_view::npos)
+    // Both markers start with '?', which most headers never hold.
+    const bool mayHaveWords = text.find('?') != std::string_view::npos;
+    if (mayHaveWords && FindNoCase(text, "?Q?") != std::string_view::npos)
         return CodePageOfFirstWord(text, "?Q?");
-    if (FindNoCase(text, "?B?") != std::string_view::npos)
+    if (mayHaveWords && FindNoCase(text, "?B?") != std::string_view::npos)
         return CodePageOfFirstWord(text, "?B?");
     if (!HasHighByte(text))
         return 0;

@@ -526,13 +526,18 @@ bool SChannel::EncryptAndSend(const uint8_t* data, unsigned length, LogBase& log
         log.LogError("Message is too large for secure send");
         return false;
     }
+    // One block for every record of the connection: a request is one small
+    // record, and a new block per send cost more than its encryption.
     const size_t total = size_t{sizes.header} + sizes.maxMessage + sizes.trailer + 4;
-    std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[total]);
-    if (!block) {
-        log.LogError("Error allocating memory (3)");
-        return false;
+    if (sendBlock_.size() < total) {
+        try {
+            sendBlock_.resize(total);
+        } catch (const std::bad_alloc&) {
+            log.LogError("Error allocating memory (3)");
+            return false;
+        }
     }
-    uint8_t* start = block.get();
+    uint8_t* start = sendBlock_.data();
     std::memcpy(start + sizes.header, data, length);
     SecBuffer buffers[4] = {
         {sizes.header, kSecBufferStreamHeader, start},
@@ -559,8 +564,16 @@ bool SChannel::ReadDecrypted(DataBuffer& out, bool& peerClosed, LogBase& log)
     out.Clear();
     peerClosed = false;
     if (!CheckSendReady(log)) return false;
-    DataBuffer working;
-    working.TakeFrom(leftover_);
+    // The records are read into leftover_, after what the handshake left
+    // there, so one buffer serves every read of the connection; whatever a
+    // read does not use is dropped, as before.
+    const bool ok = ReadRecords(leftover_, out, peerClosed, log);
+    leftover_.Clear();
+    return ok;
+}
+
+bool SChannel::ReadRecords(DataBuffer& working, DataBuffer& out, bool& peerClosed, LogBase& log)
+{
     bool haveInput = !working.IsEmpty();
     for (;;) {
         if (!haveInput && !ReceiveMore(working, log)) return false;

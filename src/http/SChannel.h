@@ -6,6 +6,7 @@
 #include "text/StringBuffer.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace plentor {
 
@@ -82,6 +83,7 @@ private:
     bool CheckSendReady(LogBase& log);
     bool EncryptAndSend(const uint8_t* data, unsigned length, LogBase& log);
     bool ReceiveMore(DataBuffer& working, LogBase& log);
+    bool ReadRecords(DataBuffer& working, DataBuffer& out, bool& peerClosed, LogBase& log);
     DecryptOutcome DecryptAvailable(DataBuffer& working, DataBuffer& out, bool& peerClosed, LogBase& log);
     bool SendToken(platform::SecBuffer& token, const char* failureText, LogBase& log);
     void FreeToken(platform::SecBuffer& token);
@@ -94,7 +96,8 @@ private:
     StringBuffer proxyHost_;
     int proxyPort_ = 80;
     StringBuffer clientCertSubject_;
-    DataBuffer leftover_;        // encrypted bytes that came with the end of the handshake
+    DataBuffer leftover_;        // encrypted bytes that came with the end of the handshake; then each read's
+    std::vector<uint8_t> sendBlock_;   // where records are encrypted
     uint32_t enabledProtocols_ = platform::kProtTls12Client | platform::kProtTls13Client;
     uint32_t keyExchangeAlg_ = 0;   // 0: any key exchange
     int handshakeLimitSecs_ = kHandshakeTimeLimitSecs;

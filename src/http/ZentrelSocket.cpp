@@ -219,6 +219,7 @@ void ZentrelSocket::Close()
         platform::CloseSocket(handle_);
         handle_ = platform::kInvalidSocket;
     }
+    receiveBoundMs_ = 0;
     connected_ = false;
     pending_.Clear();
 }
@@ -263,6 +264,37 @@ bool ZentrelSocket::SendBytes(const void* data, unsigned length, LogBase& log, P
     return true;
 }
 
+bool ZentrelSocket::SendWhenWritable(const void* data, unsigned length, uint32_t seconds, LogBase& log,
+                                     bool& notWritable)
+{
+    notWritable = false;
+    if (length == 0 || handle_ == platform::kInvalidSocket) {
+        notWritable = !WaitWritable(seconds, log);
+        return !notWritable && SendBytes(data, length, log, nullptr);
+    }
+    lastSendError_ = 0;
+    const unsigned first = std::min(length, kSendChunk);
+    int moved = 0;
+    int error = platform::SendNoWait(handle_, data, static_cast<int>(first), moved);
+    if (error == platform::kSockWouldBlock) {
+        if (!WaitWritable(seconds, log)) {
+            notWritable = true;
+            return false;
+        }
+        moved = 0;
+        error = 0;
+    }
+    if (error != 0) {
+        lastSendError_ = error;
+        LogSocketError(error, log);
+        log.LogError("Error sending on socket");
+        log.LogDataLong("send_size", static_cast<long>(first));
+        return false;
+    }
+    const unsigned sent = static_cast<unsigned>(moved);
+    return sent == length || SendBytes(static_cast<const uint8_t*>(data) + sent, length - sent, log, nullptr);
+}
+
 // One wait for readability; failed is set when the socket is gone or the
 // wait itself failed (which also closes the socket).
 bool ZentrelSocket::WaitReadable(uint32_t ms, bool& failed, LogBase& log, ProgressMonitor* monitor)
@@ -301,6 +333,22 @@ bool ZentrelSocket::WaitForData(uint32_t maxWaitMs, LogBase& log, ProgressMonito
     return false;
 }
 
+bool ZentrelSocket::BoundReceive(uint32_t ms)
+{
+    ms = std::max(ms, kMinReadWaitMs);
+    if (ms == receiveBoundMs_) return true;
+    if (!platform::SetReceiveTimeout(handle_, ms)) return false;
+    receiveBoundMs_ = ms;
+    return true;
+}
+
+void ZentrelSocket::ReceiveTimedOut(bool& timedOut, LogBase& log) const
+{
+    log.LogError("WaitForData timed out.");
+    timedOut = true;
+    WithinLimits(log);   // names the limit when that is what ended the wait
+}
+
 // Waits for data and makes one receive call into buffer; got > 0 on success.
 bool ZentrelSocket::ReceiveOnce(void* buffer, unsigned length, unsigned& got, bool& timedOut, LogBase& log,
                                 ProgressMonitor* monitor)
@@ -313,17 +361,20 @@ bool ZentrelSocket::ReceiveOnce(void* buffer, unsigned length, unsigned& got, bo
     }
     // A time limit over the whole transfer shortens the wait.
     const uint32_t wait = std::min(maxReadWaitMs_ == 0 ? kDefaultReadWaitMs : maxReadWaitMs_, RemainingMs());
-    if (!WaitForData(wait, log, monitor)) {
-        if (handle_ != platform::kInvalidSocket) {
-            log.LogError("WaitForData timed out.");
-            timedOut = true;
-            WithinLimits(log);   // names the limit when that is what ended the wait
-        }
+    // Without a monitor to call between slices, the receive itself does the
+    // waiting where the platform can bound it: one system call, not two.
+    const bool bounded = monitor == nullptr && BoundReceive(wait);
+    if (!bounded && !WaitForData(wait, log, monitor)) {
+        if (handle_ != platform::kInvalidSocket) ReceiveTimedOut(timedOut, log);
         return false;
     }
     int moved = 0;
     ++systemReceives_;
     int error = platform::Receive(handle_, buffer, static_cast<int>(std::min(length, 0x7fffffffu)), moved);
+    if (bounded && error == platform::kSockWouldBlock) {
+        ReceiveTimedOut(timedOut, log);
+        return false;
+    }
     if (error != 0) {
         char text[256];
         platform::SocketErrorMessage(error, text, sizeof text);

@@ -34,6 +34,10 @@ public:
 
     bool WaitWritable(uint32_t seconds, LogBase& log);
     bool SendBytes(const void* data, unsigned length, LogBase& log, ProgressMonitor* monitor);
+    // Sends right away when the socket takes the bytes; only a socket that
+    // does not is waited on, up to seconds (notWritable tells when that
+    // wait failed), before the rest is sent as SendBytes does.
+    bool SendWhenWritable(const void* data, unsigned length, uint32_t seconds, LogBase& log, bool& notWritable);
     bool WaitForData(uint32_t maxWaitMs, LogBase& log, ProgressMonitor* monitor);
 
     // How many receive calls reached the system since construction.
@@ -53,6 +57,10 @@ private:
     int WaitForConnect(LogBase& log);
     bool WaitReadable(uint32_t ms, bool& failed, LogBase& log, ProgressMonitor* monitor);
     void DropConnection();
+    // Makes the next receives wait at most ms on their own; false when the
+    // platform cannot, and a wait for readability must come first.
+    bool BoundReceive(uint32_t ms);
+    void ReceiveTimedOut(bool& timedOut, LogBase& log) const;
 
     bool connected_ = false;
     platform::SocketHandle handle_ = platform::kInvalidSocket;
@@ -60,6 +68,7 @@ private:
     int connectTimeoutSecs_ = 7;
     int lastSendError_ = 0;
     uint32_t systemReceives_ = 0;
+    uint32_t receiveBoundMs_ = 0;   // the receive bound set on handle_; 0: none yet
 };
 
 } // namespace plentor

@@ -56,6 +56,14 @@ int PendingError(SocketHandle socket);
 // Sends never raise a broken-pipe signal.
 int Send(SocketHandle socket, const void* bytes, int length, int& moved);
 int Receive(SocketHandle socket, void* bytes, int length, int& moved);
+// A send that never waits: kSockWouldBlock, with nothing moved, when the
+// socket cannot take bytes now. Where the platform has no such send it
+// always answers that way, so the caller waits for the socket first.
+int SendNoWait(SocketHandle socket, const void* bytes, int length, int& moved);
+// Bounds how long each later blocking Receive waits (ms > 0); one that runs
+// out ends with kSockWouldBlock. False where a bounded receive is not
+// dependable (the caller then waits for readability before receiving).
+bool SetReceiveTimeout(SocketHandle socket, uint32_t ms);
 
 void ShutdownBoth(SocketHandle socket);
 void CloseSocket(SocketHandle socket);

@@ -173,17 +173,25 @@ void KeywordExtractor::SuggestTagsFromHtml(std::string_view html, const WordList
 
 bool KeywordExtractor::CollectPageText(std::string_view html, StringBuffer& text, LogBase& log)
 {
-    ClsHtmlToXml converter;
-    converter.SetHtml(html);
-    StringBuffer xml;
-    if (!converter.ToXml(xml)) {
-        log.LogError("Failed to convert the page to XML; its body text is not used for tags");
-        return false;
-    }
+    // Each stage's input goes as soon as the next stage has what it needs:
+    // the converter's copy of the page before the tree is built, the XML
+    // text before the text is collected, so no more than two of them are
+    // held at once.
     ClsXml tree;
-    if (!tree.LoadXml(xml)) {
-        log.LogError("Failed to load the page's XML; its body text is not used for tags");
-        return false;
+    {
+        StringBuffer xml;
+        {
+            ClsHtmlToXml converter;
+            converter.SetHtml(html);
+            if (!converter.ToXml(xml)) {
+                log.LogError("Failed to convert the page to XML; its body text is not used for tags");
+                return false;
+            }
+        }
+        if (!tree.LoadXml(xml)) {
+            log.LogError("Failed to load the page's XML; its body text is not used for tags");
+            return false;
+        }
     }
     tree.GetTextOfTag("text", text, kExcludedElements);
     return true;

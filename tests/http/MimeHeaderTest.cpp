@@ -54,6 +54,8 @@ const ParseCase kParseCases[] = {
     {"bare LF lines", "A: 1\nB: 2\n\nC: body", "A=1|B=2"},
     {"bare LF, end found as LF CR LF", "A: 1\nB: 2\n\r\nC: body", "A=1|B=2"},
     {"bare CR lines", "A: 1\rB: 2", "A=1B: 2"},
+    {"CR LF and bare LF mixed", "A: 1\r\nB: 2\nC: 3", "A=1|B=2|C=3"},
+    {"stray CR before a CR LF", "A: 1\r\r\nB: 2", "A=1|B=2"},
     {"no end at all", "A: 1\r\nB: 2", "A=1|B=2"},
     {"continuation with TAB joins without separator", "Set-Cookie: a=b;\r\n\tpath=/\r\nX: y", "Set-Cookie=a=b;path=/|X=y"},
     {"continuation with spaces keeps the rest", "S: a\r\n   b\r\n", "S=a  b"},

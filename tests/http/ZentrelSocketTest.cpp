@@ -67,6 +67,21 @@ private:
     std::thread thread_;
 };
 
+// A peer script: collects a request up to its blank line into received,
+// then answers "ok".
+std::function<void(LoopbackSocket&)> ReplyOkToRequest(std::string& received)
+{
+    return [&received](LoopbackSocket& client) {
+        char block[1024];
+        while (received.find("\r\n\r\n") == std::string::npos) {
+            const long n = client.Receive(block, sizeof block);
+            if (n <= 0) return;
+            received.append(block, static_cast<size_t>(n));
+        }
+        SendAll(client, "ok\r\n");
+    };
+}
+
 // A loopback port with nothing listening on it.
 int ClosedPort()
 {
@@ -220,15 +235,7 @@ TEST(ZentrelSocketTest, SendBytesDeliversEverythingInChunks)
     std::string request(10000, 'r');
     request += "\r\n\r\n";
     std::string received;
-    ScriptedPeer peer([&](LoopbackSocket& client) {
-        char block[1024];
-        while (received.find("\r\n\r\n") == std::string::npos) {
-            const long n = client.Receive(block, sizeof block);
-            if (n <= 0) return;
-            received.append(block, static_cast<size_t>(n));
-        }
-        SendAll(client, "ok\r\n");
-    });
+    ScriptedPeer peer(ReplyOkToRequest(received));
     Logger log;
     ZentrelSocket socket;
     bool hostNotFound = true;
@@ -239,6 +246,31 @@ TEST(ZentrelSocketTest, SendBytesDeliversEverythingInChunks)
     ASSERT_TRUE(socket.ReadCrlfLine(reply, log, nullptr)) << LogText(log);
     EXPECT_EQ(AsString(reply), "ok\r\n");
     EXPECT_EQ(received, request);
+}
+
+// A kept-alive request goes out without a wait first; a socket that is gone
+// is reported as not writable rather than as a failed send.
+TEST(ZentrelSocketTest, SendWhenWritableSendsAtOnceAndTellsAClosedSocketApart)
+{
+    const std::string request = "GET / HTTP/1.1\r\n\r\n";
+    std::string received;
+    ScriptedPeer peer(ReplyOkToRequest(received));
+    Logger log;
+    ZentrelSocket socket;
+    ConnectTo(socket, peer.Port(), log);
+    bool notWritable = true;
+    ASSERT_TRUE(socket.SendWhenWritable(request.data(), static_cast<unsigned>(request.size()), 1, log, notWritable))
+        << LogText(log);
+    EXPECT_FALSE(notWritable);
+    DataBuffer reply;
+    ASSERT_TRUE(socket.ReadCrlfLine(reply, log, nullptr)) << LogText(log);
+    EXPECT_EQ(AsString(reply), "ok\r\n");
+    EXPECT_EQ(received, request);
+
+    socket.Close();
+    EXPECT_FALSE(socket.SendWhenWritable(request.data(), static_cast<unsigned>(request.size()), 1, log, notWritable));
+    EXPECT_TRUE(notWritable);
+    EXPECT_NE(LogText(log).find("invalid socket, not ready for writing."), std::string::npos);
 }
 
 TEST(ZentrelSocketTest, RefusedConnectionLogsWinsockCodeAndText)

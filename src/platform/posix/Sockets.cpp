@@ -9,6 +9,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 namespace plentor::platform {
@@ -178,6 +179,27 @@ int Receive(SocketHandle socket, void* bytes, int length, int& moved)
     if (n < 0) return LastSocketCode();
     moved = static_cast<int>(n);
     return 0;
+}
+
+int SendNoWait(SocketHandle socket, const void* bytes, int length, int& moved)
+{
+    moved = 0;
+    ssize_t n;
+    do {
+        n = ::send(Fd(socket), bytes, static_cast<size_t>(length), MSG_NOSIGNAL | MSG_DONTWAIT);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) return LastSocketCode();
+    moved = static_cast<int>(n);
+    return 0;
+}
+
+bool SetReceiveTimeout(SocketHandle socket, uint32_t ms)
+{
+    timeval limit{};
+    limit.tv_sec = static_cast<time_t>(ms / 1000);
+    limit.tv_usec = static_cast<suseconds_t>((ms % 1000) * 1000);
+    if (ms == 0) limit.tv_usec = 1000;   // a zero bound would mean no bound at all
+    return ::setsockopt(Fd(socket), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) == 0;
 }
 
 void ShutdownBoth(SocketHandle socket)

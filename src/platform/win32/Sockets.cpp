@@ -121,6 +121,20 @@ int Send(SocketHandle socket, const void* bytes, int length, int& moved)
     return 0;
 }
 
+int SendNoWait(SocketHandle /*socket*/, const void* /*bytes*/, int /*length*/, int& moved)
+{
+    // A blocking socket here has no per-call way not to wait.
+    moved = 0;
+    return kSockWouldBlock;
+}
+
+bool SetReceiveTimeout(SocketHandle /*socket*/, uint32_t /*ms*/)
+{
+    // A receive that runs out of time leaves a Windows socket in an
+    // undefined state, so waits stay with select.
+    return false;
+}
+
 int Receive(SocketHandle socket, void* bytes, int length, int& moved)
 {
     moved = 0;
