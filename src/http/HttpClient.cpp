@@ -3,7 +3,6 @@
 #include "base/LogBase.h"
 #include "http/BodySink.h"
 #include "http/Cookie.h"
-#include "http/CookieJar.h"
 #include "http/CookieMgr.h"
 #include "http/HttpCacheHooks.h"
 #include "http/HttpControl.h"
@@ -11,10 +10,10 @@
 #include "http/HttpResponseHeader.h"
 #include "http/HttpResult.h"
 #include "http/MimeField.h"
+#include "http/RequestText.h"
 #include "http/ResponseFraming.h"
 #include "http/StreamedBody.h"
 #include "http/ZentrelUrl.h"
-#include "text/ContentCoding.h"
 #include "text/DataBuffer.h"
 
 #include <algorithm>
@@ -27,17 +26,8 @@ namespace plentor {
 
 namespace {
 
-constexpr char kCrLf[] = "\r\n";
 constexpr uint32_t kMsPerSec = 1000;
 constexpr unsigned kHeaderReserve = 960;   // under the allocator's large-block size
-
-void AppendLine(StringBuffer& out, const char* name, const StringBuffer& value)
-{
-    if (value.IsEmpty()) return;
-    out.Append(name);
-    out.AppendBuffer(value);
-    out.Append(kCrLf);
-}
 
 bool StartsWithNoCase(const char* text, const char* prefix)
 {
@@ -109,27 +99,6 @@ HttpCacheHooks::ConnectOutcome ConnectOutcomeOf(bool connected, bool hostNotFoun
 {
     if (connected) return HttpCacheHooks::ConnectOutcome::Connected;
     return hostNotFound ? HttpCacheHooks::ConnectOutcome::NameNotFound : HttpCacheHooks::ConnectOutcome::Failed;
-}
-
-// The Host field names the port when it is not the scheme's own: a server
-// on another port may route or build its redirects by it.
-void HostFieldValue(const StringBuffer& host, int port, bool tls, StringBuffer& out)
-{
-    out = host;
-    if (port != (tls ? ZentrelUrl::kHttpsPort : ZentrelUrl::kHttpPort)) {
-        out.AppendChar(':');
-        out.AppendInt(port);
-    }
-}
-
-void AppendHostLine(StringBuffer& out, const StringBuffer& host, int port, bool tls)
-{
-    if (host.IsEmpty()) return;
-    StringBuffer value;
-    HostFieldValue(host, port, tls, value);
-    out.Append("Host: ");
-    out.AppendBuffer(value);
-    out.Append(kCrLf);
 }
 
 // What the log needs when a body over TLS could not be read.
@@ -341,10 +310,11 @@ bool HttpClient::CoreGet(const Target& target, int depth, Mode mode, const Origi
                          DataBuffer& body, HttpResult& result, LogBase& log)
 {
     HttpCacheHooks cache(control, target.url);
+    Exchange x{target, depth, mode, origin, control, cache, body, result, log};
     const HttpCacheHooks::Hit hit = cache.Lookup(result, body, log);
     if (hit == HttpCacheHooks::Hit::Fresh) return DeliverHeld(body, log);
     if (hit == HttpCacheHooks::Hit::Redirect &&
-        FollowStoredRedirect(target, depth, origin, control, cache, body, result, log))
+        FollowStoredRedirect(x))
         return true;
     if (cache.RejectsDomain(target.host, log)) return false;
 
@@ -355,16 +325,18 @@ bool HttpClient::CoreGet(const Target& target, int depth, Mode mode, const Origi
     bool reused = false;
     if (!ConnectForGet(target, mode, fresh ? *fresh : socket_, control, reused, log)) return false;
     HttpConnection& socket = fresh ? *fresh : socket_;
-    if (!SendGet(socket, target, origin, control, cache, result, log)) return false;
-    return ReadGetResponse(socket, target, depth, mode, reused, origin, control, cache, body, result, log);
+    if (!SendGet(socket, x)) return false;
+    return ReadGetResponse(socket, x, reused);
 }
 
 // A redirect kept in the cache store is followed without asking the server;
 // when that fails the server is asked after all.
-bool HttpClient::FollowStoredRedirect(const Target& target, int depth, const Origin& origin, HttpControl& control,
-                                      HttpCacheHooks& cache, DataBuffer& body, HttpResult& result, LogBase& log)
+bool HttpClient::FollowStoredRedirect(Exchange& x)
 {
-    if (Redirect(target, depth, origin, control, cache, body, result, log)) return true;
+    DataBuffer& body = x.body;
+    HttpResult& result = x.result;
+    LogBase& log = x.log;
+    if (Redirect(x)) return true;
     log.LogInfo("Following the redirect from the cache failed; asking the server.");
     result.redirectFromCacheFailed = true;
     result.connectionLost = false;
@@ -411,12 +383,17 @@ bool HttpClient::ConnectForGet(const Target& target, Mode mode, HttpConnection& 
     return true;
 }
 
-bool HttpClient::SendGet(HttpConnection& socket, const Target& target, const Origin& origin, HttpControl& control,
-                         const HttpCacheHooks& cache, HttpResult& result, LogBase& log)
+bool HttpClient::SendGet(HttpConnection& socket, Exchange& x)
 {
+    const Target& target = x.target;
+    const Origin& origin = x.origin;
+    HttpControl& control = x.control;
+    const HttpCacheHooks& cache = x.cache;
+    HttpResult& result = x.result;
+    LogBase& log = x.log;
     const bool sendAuth = target.host.EqualsBufferNoCase(origin.host) && target.port == origin.port;
     StringBuffer request;
-    BuildGetRequest(target, sendAuth, control, cache, request, log);
+    RequestText::BuildGet(target, sendAuth, control, cache, request, log);
     bool notWritable = false;
     if (socket.SendRequest(request.GetString(), static_cast<unsigned>(request.GetLength()), kWritableWaitSecs, log,
                            notWritable))
@@ -430,10 +407,16 @@ bool HttpClient::SendGet(HttpConnection& socket, const Target& target, const Ori
     return false;
 }
 
-bool HttpClient::ReadGetResponse(HttpConnection& socket, const Target& target, int depth, Mode mode, bool reused,
-                                 const Origin& origin, HttpControl& control, HttpCacheHooks& cache,
-                                 DataBuffer& body, HttpResult& result, LogBase& log)
+bool HttpClient::ReadGetResponse(HttpConnection& socket, Exchange& x, bool reused)
 {
+    const Target& target = x.target;
+    const int depth = x.depth;
+    const Origin& origin = x.origin;
+    HttpControl& control = x.control;
+    HttpCacheHooks& cache = x.cache;
+    DataBuffer& body = x.body;
+    HttpResult& result = x.result;
+    LogBase& log = x.log;
     ResponseLimits limits(socket, control);
     SocketFraming framing(socket, control, log);
     for (;;) {
@@ -477,17 +460,20 @@ bool HttpClient::ReadGetResponse(HttpConnection& socket, const Target& target, i
         }
         bool again = false;
         const bool ok =
-            FinishGetResponse(socket, target, depth, mode, origin, control, cache, body, result, log, again);
+            FinishGetResponse(socket, x, again);
         if (!again) return ok;
     }
 }
 
-// Body, cookies, connection handling and redirects of one response; again is
-// set for a 100 answer, after which the next header follows.
-bool HttpClient::FinishGetResponse(HttpConnection& socket, const Target& target, int depth, Mode mode,
-                                   const Origin& origin, HttpControl& control, HttpCacheHooks& cache,
-                                   DataBuffer& body, HttpResult& result, LogBase& log, bool& again)
+bool HttpClient::FinishGetResponse(HttpConnection& socket, Exchange& x, bool& again)
 {
+    const Target& target = x.target;
+    const Mode mode = x.mode;
+    HttpControl& control = x.control;
+    HttpCacheHooks& cache = x.cache;
+    DataBuffer& body = x.body;
+    HttpResult& result = x.result;
+    LogBase& log = x.log;
     if (!ReadBody(socket, control, result.header, body, log)) return false;
     StoreCookies(control, target.host.GetString(), result.header, log);
     // A streamed GET stores nothing: the cache keeps whole bodies, and a
@@ -501,7 +487,7 @@ bool HttpClient::FinishGetResponse(HttpConnection& socket, const Target& target,
         socket.Close();
     }
     const int status = result.header.GetStatusCode();
-    if (status == 301 || status == 302) return Redirect(target, depth, origin, control, cache, body, result, log);
+    if (status == 301 || status == 302) return Redirect(x);
     if (status == 100) {
         body.Clear();
         again = true;
@@ -543,9 +529,16 @@ bool HttpClient::DeliverHeld(const DataBuffer& body, LogBase& log)
     return sink_ == nullptr || StreamedBody::WriteHeld(*sink_, body, log);
 }
 
-bool HttpClient::Redirect(const Target& target, int depth, const Origin& origin, HttpControl& control,
-                          HttpCacheHooks& cache, DataBuffer& body, HttpResult& result, LogBase& log)
+bool HttpClient::Redirect(Exchange& x)
 {
+    const Target& target = x.target;
+    const int depth = x.depth;
+    const Origin& origin = x.origin;
+    HttpControl& control = x.control;
+    HttpCacheHooks& cache = x.cache;
+    DataBuffer& body = x.body;
+    HttpResult& result = x.result;
+    LogBase& log = x.log;
     if (depth >= kMaxDepth) {
         log.LogError("Aborted to avoid infinite redirects.");
         return false;
@@ -605,31 +598,6 @@ bool HttpClient::MakeRedirectUrl(const char* oldUrl, const StringBuffer& locatio
     return ZentrelUrl::CombineUrl(oldUrl, location.GetString(), out);
 }
 
-// ---------------------------------------------------------------- request text
-
-void HttpClient::BasicAuthorization(const HttpControl& control, StringBuffer& out)
-{
-    out.Clear();
-    if (!control.HasCredentials()) return;
-    StringBuffer pair = control.login;
-    pair.AppendChar(':');
-    pair.AppendBuffer(control.password);
-    out.Append("Basic ");
-    ContentCoding::EncodeBase64(pair.GetString(), static_cast<unsigned>(pair.GetLength()), out);
-}
-
-void HttpClient::CookieValue(HttpControl& control, const char* host, const char* path, StringBuffer& out,
-                             LogBase& log)
-{
-    out.Clear();
-    if (control.cookieDir.IsEmpty() || !control.sendCookies) return;
-    std::unique_ptr<CookieJar> jar =
-        CookieMgr::LoadJar(control.cookieDir.GetString(), &control.cookieMap, host, log);
-    if (!jar) return;
-    jar->BuildCookieHeader(host, path, out);
-    out.Trim();
-}
-
 void HttpClient::StoreCookies(HttpControl& control, const char* host, const HttpResponseHeader& header,
                               LogBase& log)
 {
@@ -643,97 +611,6 @@ void HttpClient::StoreCookies(HttpControl& control, const char* host, const Http
     header.CollectResponseCookies(cookies, defaultDomain.GetString(), log);
     for (const auto& cookie : cookies)
         CookieMgr::SaveCookie(control.cookieDir.GetString(), &control.cookieMap, host, *cookie, log);
-}
-
-void HttpClient::BuildGetRequest(const Target& target, bool sendAuth, HttpControl& control,
-                                 const HttpCacheHooks& cache, StringBuffer& out, LogBase& log)
-{
-    out.Append("GET ");
-    if (control.HasProxy()) {
-        out.AppendBuffer(target.url);
-    } else {
-        out.AppendBuffer(target.path);
-        if (!target.query.IsEmpty()) {
-            out.AppendChar('?');
-            out.AppendBuffer(target.query);
-        }
-    }
-    out.Append(" HTTP/1.1\r\n");
-    StringBuffer cookie;
-    CookieValue(control, target.host.GetString(), target.path.GetString(), cookie, log);
-    StringBuffer auth;
-    if (sendAuth) BasicAuthorization(control, auth);
-    if (control.mimicIe)
-        AppendIeSet(target, cookie, auth, control, out);
-    else if (control.mimicFirefox)
-        AppendFirefoxSet(target, cookie, auth, control, out);
-    else
-        AppendDefaultSet(target, cookie, auth, control, cache, out);
-    out.Append(kCrLf);
-}
-
-void HttpClient::AppendDefaultSet(const Target& target, const StringBuffer& cookie, const StringBuffer& auth,
-                                  HttpControl& control, const HttpCacheHooks& cache, StringBuffer& out)
-{
-    cache.AppendConditionalLine(out);
-    StringBuffer extra;
-    control.extraHeaders.Write(extra, nullptr, 0);
-    if (!extra.IsEmpty()) {
-        out.AppendBuffer(extra);
-        out.Append(kCrLf);
-    }
-    AppendLine(out, "Accept: ", control.accept);
-    AppendLine(out, "Accept-Charset: ", control.acceptCharset);
-    AppendLine(out, "Accept-Language: ", control.acceptLanguage);
-    AppendLine(out, "Referer: ", control.referer);
-    AppendLine(out, "User-Agent: ", control.userAgent);
-    AppendLine(out, "Cookie: ", cookie);
-    AppendLine(out, "Authorization: ", auth);
-    if (control.sendHost) AppendHostLine(out, target.host, target.port, target.tls);
-    AppendLine(out, "Connection: ", control.connection);
-}
-
-void HttpClient::AppendIeSet(const Target& target, const StringBuffer& cookie, const StringBuffer& auth,
-                             HttpControl& control, StringBuffer& out)
-{
-    out.Append("Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/vnd.ms-excel, "
-               "application/msword, application/x-shockwave-flash, */*\r\n");
-    AppendLine(out, "Referer: ", control.referer);
-    if (control.acceptLanguage.IsEmpty())
-        out.Append("Accept-Language: en-us\r\n");
-    else
-        AppendLine(out, "Accept-Language: ", control.acceptLanguage);
-    out.Append(control.allowGzip ? "Accept-Encoding: gzip\r\n" : "Accept-Encoding: \r\n");
-    out.Append("User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR 1.0.3705; "
-               ".NET CLR 1.1.4322)\r\n");
-    AppendLine(out, "Cookie: ", cookie);
-    AppendLine(out, "Authorization: ", auth);
-    out.Append("Connection: Keep-Alive\r\n");
-    AppendHostLine(out, target.host, target.port, target.tls);
-}
-
-void HttpClient::AppendFirefoxSet(const Target& target, const StringBuffer& cookie, const StringBuffer& auth,
-                                  HttpControl& control, StringBuffer& out)
-{
-    AppendHostLine(out, target.host, target.port, target.tls);
-    out.Append("User-Agent: Mozilla/5.0 (Windows; U; Windows NT 5.1; en-US; rv:1.7.7) Gecko/20050414 "
-               "Firefox/1.0.3\r\n");
-    out.Append("Accept: text/xml,application/xml,application/xhtml+xml,text/html;q=0.9,text/plain;q=0.8,"
-               "image/png,*/*;q=0.5\r\n");
-    if (control.acceptCharset.IsEmpty())
-        out.Append("Accept-Charset: ISO-8859-1,utf-8;q=0.7,*;q=0.7\r\n");
-    else
-        AppendLine(out, "Accept-Charset: ", control.acceptCharset);
-    out.Append(control.allowGzip ? "Accept-Encoding: gzip\r\n" : "Accept-Encoding: \r\n");
-    if (control.acceptLanguage.IsEmpty())
-        out.Append("Accept-Language: en-us,en;q=0.5\r\n");
-    else
-        AppendLine(out, "Accept-Language: ", control.acceptLanguage);
-    out.Append("Keep-Alive: 300\r\n");
-    out.Append("Connection: keep-alive\r\n");
-    AppendLine(out, "Referer: ", control.referer);
-    AppendLine(out, "Cookie: ", cookie);
-    AppendLine(out, "Authorization: ", auth);
 }
 
 // ---------------------------------------------------------------- built request
@@ -766,15 +643,15 @@ bool HttpClient::SendAndRead(HttpControl& control, bool useTls, HttpRequest& req
 void HttpClient::SerializeBuilt(HttpControl& control, HttpRequest& request, DataBuffer& bytes, LogBase& log)
 {
     StringBuffer hostValue;
-    HostFieldValue(host_, port_, useTls_, hostValue);
+    RequestText::HostFieldValue(host_, port_, useTls_, hostValue);
     request.SetHeaderField("Host", hostValue.GetString());
     StringBuffer auth;
-    BasicAuthorization(control, auth);
+    RequestText::BasicAuthorization(control, auth);
     if (!auth.IsEmpty()) request.SetHeaderField("Authorization", auth.GetString());
     StringBuffer path;
     request.GetPathForCookies(path);
     StringBuffer cookie;
-    CookieValue(control, host_.GetString(), path.GetString(), cookie, log);
+    RequestText::CookieValue(control, host_.GetString(), path.GetString(), cookie, log);
     StringBuffer cookieLine;
     if (!cookie.IsEmpty()) {
         cookieLine.Append("Cookie: ");

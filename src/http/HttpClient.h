@@ -1,6 +1,7 @@
 #pragma once
 
 #include "http/HttpConnection.h"
+#include "http/RequestText.h"
 #include "text/StringBuffer.h"
 
 #include <cstdint>
@@ -79,46 +80,37 @@ private:
     };
 
     // One URL split into the parts a GET needs.
-    struct Target {
-        StringBuffer url;
-        StringBuffer host;
-        int port = 80;
-        StringBuffer path;
-        StringBuffer query;
-        bool tls = false;   // an "https:" URL
-    };
+    using Target = RequestTarget;
 
     bool CoreGet(const char* url, int depth, Mode mode, const Origin& origin, HttpControl& control,
                  DataBuffer& body, HttpResult& result, LogBase& log);
     bool CoreGet(const Target& target, int depth, Mode mode, const Origin& origin, HttpControl& control,
                  DataBuffer& body, HttpResult& result, LogBase& log);
     bool CheckUrl(const char* url, HttpControl& control, Target& target, LogBase& log);
+    // One GET in progress: what it asks for, how deep in redirects it is,
+    // and where its answer goes.
+    struct Exchange {
+        const Target& target;
+        const int depth;
+        const Mode mode;
+        const Origin& origin;
+        HttpControl& control;
+        HttpCacheHooks& cache;
+        DataBuffer& body;
+        HttpResult& result;
+        LogBase& log;
+    };
+
     bool ConnectForGet(const Target& target, Mode mode, HttpConnection& fresh, HttpControl& control, bool& reused,
                        LogBase& log);
-    bool SendGet(HttpConnection& socket, const Target& target, const Origin& origin, HttpControl& control,
-                 const HttpCacheHooks& cache, HttpResult& result, LogBase& log);
-    bool ReadGetResponse(HttpConnection& socket, const Target& target, int depth, Mode mode, bool reused,
-                         const Origin& origin, HttpControl& control, HttpCacheHooks& cache, DataBuffer& body,
-                         HttpResult& result, LogBase& log);
-    bool FinishGetResponse(HttpConnection& socket, const Target& target, int depth, Mode mode,
-                           const Origin& origin, HttpControl& control, HttpCacheHooks& cache, DataBuffer& body,
-                           HttpResult& result, LogBase& log, bool& again);
-    bool Redirect(const Target& target, int depth, const Origin& origin, HttpControl& control,
-                  HttpCacheHooks& cache, DataBuffer& body, HttpResult& result, LogBase& log);
-    bool FollowStoredRedirect(const Target& target, int depth, const Origin& origin, HttpControl& control,
-                              HttpCacheHooks& cache, DataBuffer& body, HttpResult& result, LogBase& log);
+    bool SendGet(HttpConnection& socket, Exchange& x);
+    bool ReadGetResponse(HttpConnection& socket, Exchange& x, bool reused);
+    // Body, cookies, connection handling and redirects of one response;
+    // again is set for a 100 answer, after which the next header follows.
+    bool FinishGetResponse(HttpConnection& socket, Exchange& x, bool& again);
+    bool Redirect(Exchange& x);
+    bool FollowStoredRedirect(Exchange& x);
 
-    static void BuildGetRequest(const Target& target, bool sendAuth, HttpControl& control,
-                                const HttpCacheHooks& cache, StringBuffer& out, LogBase& log);
-    static void AppendDefaultSet(const Target& target, const StringBuffer& cookie, const StringBuffer& auth,
-                                 HttpControl& control, const HttpCacheHooks& cache, StringBuffer& out);
-    static void AppendIeSet(const Target& target, const StringBuffer& cookie, const StringBuffer& auth,
-                            HttpControl& control, StringBuffer& out);
-    static void AppendFirefoxSet(const Target& target, const StringBuffer& cookie, const StringBuffer& auth,
-                                 HttpControl& control, StringBuffer& out);
-    static void BasicAuthorization(const HttpControl& control, StringBuffer& out);
-    static void CookieValue(HttpControl& control, const char* host, const char* path, StringBuffer& out,
-                            LogBase& log);
     static void StoreCookies(HttpControl& control, const char* host, const HttpResponseHeader& header,
                              LogBase& log);
     void SerializeBuilt(HttpControl& control, HttpRequest& request, DataBuffer& bytes, LogBase& log);
