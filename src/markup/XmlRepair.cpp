@@ -109,10 +109,13 @@ bool IsXmlChar(uint32_t c)
 }
 
 // Length of the good character reference at the start of s ("&#...;"), or 0.
-size_t GoodReferenceLength(std::string_view s)
+// HTML also writes a hexadecimal one "&#X...;", which XML reads only with a
+// small "x": upperX tells the caller to write it so.
+size_t GoodReferenceLength(std::string_view s, bool& upperX)
 {
     size_t i = 2;   // after "&#"
     const bool hex = i < s.size() && (s[i] == 'x' || s[i] == 'X');
+    upperX = hex && s[i] == 'X';
     if (hex)
         ++i;
     const size_t digitsStart = i;
@@ -143,8 +146,9 @@ constexpr std::string_view kAmpersandReference = "&#38;";
 
 bool XmlRepair::HasOnlyGoodReferences(std::string_view value)
 {
+    bool upperX = false;
     for (size_t at = value.find("&#"); at != std::string_view::npos; at = value.find("&#", at + 1))
-        if (GoodReferenceLength(value.substr(at)) == 0)
+        if (GoodReferenceLength(value.substr(at), upperX) == 0 || upperX)
             return false;
     return true;
 }
@@ -156,8 +160,14 @@ bool XmlRepair::RepairReferences(std::string& value)
     std::string fixed;
     size_t done = 0;
     for (size_t at = value.find("&#"); at != std::string::npos; at = value.find("&#", at + 1)) {
-        const size_t good = GoodReferenceLength(std::string_view(value).substr(at));
+        bool upperX = false;
+        const size_t good = GoodReferenceLength(std::string_view(value).substr(at), upperX);
         if (good > 0) {
+            if (upperX) {
+                fixed.append(value, done, at + 2 - done);
+                fixed.push_back('x');
+                done = at + 3;
+            }
             at += good - 1;
             continue;
         }

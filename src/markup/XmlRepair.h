@@ -22,11 +22,12 @@ public:
     static bool RepairText(std::string_view text, Encoding encoding, std::string& out);
 
     // Whether every "&#" in an attribute value begins a reference to a
-    // character XML allows ("&#169;", "&#x20AC;"): the writer passes "&#"
-    // through unchanged, so any other "&#" would break the document.
+    // character XML allows ("&#169;", "&#x20AC;", not "&#X20AC;"): the writer
+    // passes "&#" through unchanged, so any other "&#" would break the document.
     static bool HasOnlyGoodReferences(std::string_view value);
     // Writes the "&" of every other "&#" as "&#38;", which an XML reader
-    // turns back into the "&" of the original value. True when value changed.
+    // turns back into the "&" of the original value, and HTML's "&#X" of a
+    // good hexadecimal reference as XML's "&#x". True when value changed.
     static bool RepairReferences(std::string& value);
 
     // Whether name is an XML name that every reader accepts: ASCII

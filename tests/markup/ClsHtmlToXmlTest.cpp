@@ -176,6 +176,8 @@ TEST(ClsHtmlToXmlTest, ElementsAndAttributes)
         // An "&#" in a value that is no character reference gets its "&" as
         // "&#38;", so an XML reader sees the value as written.
         {"<a href=\"x&#y\" title=\"&#169;&#0;&#x41;\">", "a[href=x&#38;#y title=&#169;&#38;#0;&#x41;]"},
+        // HTML's "&#X41;" is XML's "&#x41;".
+        {"<a title=\"&#X41;&#X20AC;\">", "a[title=&#x41;&#x20AC;]"},
         // Tags read in place and tags read as a document of their own agree.
         {"<div id=a/><div id=b / class=c>x", "div[id=a/](div[id=b class=c](\"x\"))"},
         {"<td\xc3\xa9 a=1>x<p b=\"&quot;&amp;\">", "td_[a=1](\"x\" p[b=\"&])"},
