@@ -1,6 +1,7 @@
 #include "http/Cookie.h"
 
 #include "base/LogBase.h"
+#include "text/AsciiChars.h"
 
 #include <cstring>
 
@@ -8,34 +9,12 @@ namespace plentor {
 
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    }
-    return true;
-}
-
 bool EndsWithNoCase(std::string_view text, std::string_view tail)
 {
-    return text.size() >= tail.size() && EqualsNoCase(text.substr(text.size() - tail.size()), tail);
+    return text.size() >= tail.size() && AsciiChars::EqualsNoCase(text.substr(text.size() - tail.size()), tail);
 }
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::string_view TrimView(std::string_view s)
-{
-    while (!s.empty() && IsSpace(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsSpace(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
+std::string_view TrimView(std::string_view s) { return AsciiChars::Trim(s); }
 
 // A byte that must never reach a request header or the cookie document.
 bool IsControl(unsigned char c) { return (c < 0x20 && c != '\t') || c == 0x7F; }
@@ -53,12 +32,9 @@ bool HasControlByte(std::string_view s)
 // trailing white space and one closing quote removed.
 std::string_view UnquoteValue(std::string_view v)
 {
-    while (!v.empty() && IsSpace(v.front()))
-        v.remove_prefix(1);
+    v = AsciiChars::Trim(v);
     if (!v.empty() && v.front() == '"')
         v.remove_prefix(1);
-    while (!v.empty() && IsSpace(v.back()))
-        v.remove_suffix(1);
     if (!v.empty() && v.back() == '"')
         v.remove_suffix(1);
     return v;
@@ -143,9 +119,9 @@ void Cookie::ApplyPiece(const StringBuffer& piece, bool& versionSeen, LogBase& l
     const std::string_view text(piece.GetString(), static_cast<size_t>(piece.GetLength()));
     const size_t eq = text.find('=');
     if (eq == std::string_view::npos) {
-        if (EqualsNoCase(text, "secure"))
+        if (AsciiChars::EqualsNoCase(text, "secure"))
             secure_ = true;
-        else if (EqualsNoCase(text, "discard"))
+        else if (AsciiChars::EqualsNoCase(text, "discard"))
             discard_ = true;
         else if (IsStorableName(text))
             SetPair(piece.GetString(), "");
@@ -194,9 +170,9 @@ std::unique_ptr<Cookie> Cookie::FromResponseField(const char* fieldName, const c
     if (!fieldName)
         return nullptr;
     FieldKind kind;
-    if (EqualsNoCase(fieldName, "Set-Cookie"))
+    if (AsciiChars::EqualsNoCase(fieldName, "Set-Cookie"))
         kind = FieldKind::SetCookie;
-    else if (EqualsNoCase(fieldName, "Set-Cookie2"))
+    else if (AsciiChars::EqualsNoCase(fieldName, "Set-Cookie2"))
         kind = FieldKind::SetCookie2;
     else
         return nullptr;
@@ -221,7 +197,7 @@ bool Cookie::MatchesRequest(const char* domain, const char* path) const
         cookieDomain.remove_prefix(1);
     if (!cookieDomain.empty()) {
         const std::string_view host = TrimView(domain ? domain : "");
-        const bool sameHost = EqualsNoCase(host, cookieDomain);
+        const bool sameHost = AsciiChars::EqualsNoCase(host, cookieDomain);
         const bool subHost = host.size() > cookieDomain.size() && EndsWithNoCase(host, cookieDomain) &&
                              host[host.size() - cookieDomain.size() - 1] == '.';
         if (!sameHost && !subHost)

@@ -7,6 +7,7 @@
 #include "http/ZentrelUrl.h"
 #include "markup/ClsXml.h"
 #include "platform/Files.h"
+#include "text/AsciiChars.h"
 #include "text/DataBuffer.h"
 #include "text/StringBuffer.h"
 
@@ -25,16 +26,10 @@ constexpr const char* kCookieTag = "cookie";
 
 std::string_view View(const StringBuffer& s) { return {s.GetString(), static_cast<size_t>(s.GetLength())}; }
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
 // The domain trimmed, lower-cased and without one leading ".".
 std::string NormalDomain(const char* domain)
 {
-    std::string_view s = domain ? domain : "";
-    while (!s.empty() && IsSpace(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsSpace(s.back()))
-        s.remove_suffix(1);
+    std::string_view s = AsciiChars::Trim(domain ? domain : "");
     if (!s.empty() && s.front() == '.')
         s.remove_prefix(1);
     std::string out(s);

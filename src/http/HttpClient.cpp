@@ -14,6 +14,7 @@
 #include "http/ResponseFraming.h"
 #include "http/StreamedBody.h"
 #include "http/ZentrelUrl.h"
+#include "text/AsciiChars.h"
 #include "text/DataBuffer.h"
 
 #include <algorithm>
@@ -29,24 +30,13 @@ namespace {
 constexpr uint32_t kMsPerSec = 1000;
 constexpr unsigned kHeaderReserve = 960;   // under the allocator's large-block size
 
-bool StartsWithNoCase(const char* text, const char* prefix)
-{
-    for (; *prefix != '\0'; ++text, ++prefix) {
-        char a = *text;
-        char b = *prefix;
-        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-        if (a != b) return false;
-    }
-    return true;
-}
+bool IsTlsUrl(const char* url) { return AsciiChars::StartsWithNoCase(url, "https:"); }
 
-bool IsTlsUrl(const char* url) { return StartsWithNoCase(url, "https:"); }
-
-// word (lower case) anywhere in text, in any case.
-bool ContainsNoCase(const char* text, const char* word)
+// word anywhere in text, in any case.
+bool ContainsNoCase(std::string_view text, std::string_view word)
 {
-    for (; *text != '\0'; ++text)
-        if (StartsWithNoCase(text, word)) return true;
+    for (; text.size() >= word.size(); text.remove_prefix(1))
+        if (AsciiChars::StartsWithNoCase(text, word)) return true;
     return false;
 }
 
@@ -333,19 +323,16 @@ bool HttpClient::CoreGet(const Target& target, int depth, Mode mode, const Origi
 // when that fails the server is asked after all.
 bool HttpClient::FollowStoredRedirect(Exchange& x)
 {
-    DataBuffer& body = x.body;
-    HttpResult& result = x.result;
-    LogBase& log = x.log;
     if (Redirect(x)) return true;
-    log.LogInfo("Following the redirect from the cache failed; asking the server.");
-    result.redirectFromCacheFailed = true;
-    result.connectionLost = false;
-    result.wasRedirected = false;
-    result.finalUrl.Clear();
-    result.fromCache = false;
-    result.cacheState = 1;
-    result.header.Clear();
-    body.Clear();
+    x.log.LogInfo("Following the redirect from the cache failed; asking the server.");
+    x.result.redirectFromCacheFailed = true;
+    x.result.connectionLost = false;
+    x.result.wasRedirected = false;
+    x.result.finalUrl.Clear();
+    x.result.fromCache = false;
+    x.result.cacheState = 1;
+    x.result.header.Clear();
+    x.body.Clear();
     return false;
 }
 
@@ -385,22 +372,16 @@ bool HttpClient::ConnectForGet(const Target& target, Mode mode, HttpConnection& 
 
 bool HttpClient::SendGet(HttpConnection& socket, Exchange& x)
 {
-    const Target& target = x.target;
-    const Origin& origin = x.origin;
-    HttpControl& control = x.control;
-    const HttpCacheHooks& cache = x.cache;
-    HttpResult& result = x.result;
-    LogBase& log = x.log;
-    const bool sendAuth = target.host.EqualsBufferNoCase(origin.host) && target.port == origin.port;
+    const bool sendAuth = x.target.host.EqualsBufferNoCase(x.origin.host) && x.target.port == x.origin.port;
     StringBuffer request;
-    RequestText::BuildGet(target, sendAuth, control, cache, request, log);
+    RequestText::BuildGet(x.target, sendAuth, x.control, x.cache, request, x.log);
     bool notWritable = false;
-    if (socket.SendRequest(request.GetString(), static_cast<unsigned>(request.GetLength()), kWritableWaitSecs, log,
+    if (socket.SendRequest(request.GetString(), static_cast<unsigned>(request.GetLength()), kWritableWaitSecs, x.log,
                            notWritable))
         return true;
-    result.connectionLost = true;
+    x.result.connectionLost = true;
     if (notWritable) {
-        log.LogError("Socket connection to HTTP server is not writeable.");
+        x.log.LogError("Socket connection to HTTP server is not writeable.");
         return false;
     }
     socket.Close();
@@ -409,16 +390,8 @@ bool HttpClient::SendGet(HttpConnection& socket, Exchange& x)
 
 bool HttpClient::ReadGetResponse(HttpConnection& socket, Exchange& x, bool reused)
 {
-    const Target& target = x.target;
-    const int depth = x.depth;
-    const Origin& origin = x.origin;
-    HttpControl& control = x.control;
-    HttpCacheHooks& cache = x.cache;
-    DataBuffer& body = x.body;
-    HttpResult& result = x.result;
-    LogBase& log = x.log;
-    ResponseLimits limits(socket, control);
-    SocketFraming framing(socket, control, log);
+    ResponseLimits limits(socket, x.control);
+    SocketFraming framing(socket, x.control, x.log);
     for (;;) {
         DataBuffer raw;
         // Room for a usual header from the start: growing an empty buffer
@@ -430,33 +403,34 @@ bool HttpClient::ReadGetResponse(HttpConnection& socket, Exchange& x, bool reuse
             socket.Close();
             // A reused connection that the server had already dropped gives
             // nothing back; that is the same case as a failed write.
-            if (reused) result.connectionLost = true;
-            log.LogError("Failed to get response header");
+            if (reused) x.result.connectionLost = true;
+            x.log.LogError("Failed to get response header");
             // A lost connection is re-opened and asked again; only a server
             // that gave nothing on its own connection earns a negative entry.
-            if (!reused) cache.StoreNegative(log);
+            if (!reused) x.cache.StoreNegative(x.log);
             return false;
         }
         reused = false;
         limits.HeaderIn();
-        result.header.Clear();
-        if (complete) result.header.Parse(raw, log);
-        body.Clear();
-        if (result.header.GetStatusCode() == 0) {
+        x.result.header.Clear();
+        if (complete) x.result.header.Parse(raw, x.log);
+        x.body.Clear();
+        if (x.result.header.GetStatusCode() == 0) {
             if (!ResponseFraming::IsHeaderlessHtml(raw)) {
                 StringBuffer received(raw.Data(),
                                       static_cast<int>(std::min(raw.Size(), ResponseFraming::kSniffBytes)));
-                log.LogError("Invalid response header received");
-                log.LogData("received", received.GetString());
+                x.log.LogError("Invalid response header received");
+                x.log.LogData("received", received.GetString());
                 socket.Close();
-                if (depth >= kMaxDepth + 1) return false;
-                if (CoreGet(target.url.GetString(), depth + 1, Mode::Fresh, origin, control, body, result, log))
+                if (x.depth >= kMaxDepth + 1) return false;
+                if (CoreGet(x.target.url.GetString(), x.depth + 1, Mode::Fresh, x.origin, x.control, x.body,
+                            x.result, x.log))
                     return true;
-                cache.StoreNegative(log);
+                x.cache.StoreNegative(x.log);
                 return false;
             }
-            result.header.SetHeaderlessOk();
-            body.AppendBuffer(raw);
+            x.result.header.SetHeaderlessOk();
+            x.body.AppendBuffer(raw);
         }
         bool again = false;
         const bool ok =
@@ -467,32 +441,25 @@ bool HttpClient::ReadGetResponse(HttpConnection& socket, Exchange& x, bool reuse
 
 bool HttpClient::FinishGetResponse(HttpConnection& socket, Exchange& x, bool& again)
 {
-    const Target& target = x.target;
-    const Mode mode = x.mode;
-    HttpControl& control = x.control;
-    HttpCacheHooks& cache = x.cache;
-    DataBuffer& body = x.body;
-    HttpResult& result = x.result;
-    LogBase& log = x.log;
-    if (!ReadBody(socket, control, result.header, body, log)) return false;
-    StoreCookies(control, target.host.GetString(), result.header, log);
+    if (!ReadBody(socket, x.control, x.result.header, x.body, x.log)) return false;
+    StoreCookies(x.control, x.target.host.GetString(), x.result.header, x.log);
     // A streamed GET stores nothing: the cache keeps whole bodies, and a
     // streamed one was never held whole.
-    if (sink_ == nullptr) cache.Update(result.header, body, log);
+    if (sink_ == nullptr) x.cache.Update(x.result.header, x.body, x.log);
 
-    if (mode == Mode::Fresh) {
+    if (x.mode == Mode::Fresh) {
         socket.Close();
-    } else if (ResponseFraming::IsClose(result.header)) {
-        log.LogInfo("Got connection:close header");
+    } else if (ResponseFraming::IsClose(x.result.header)) {
+        x.log.LogInfo("Got connection:close header");
         socket.Close();
     }
-    const int status = result.header.GetStatusCode();
+    const int status = x.result.header.GetStatusCode();
     if (status == 301 || status == 302) return Redirect(x);
     if (status == 100) {
-        body.Clear();
+        x.body.Clear();
         again = true;
     }
-    if (status == 304 && cache.Revalidate(result, body, log)) return DeliverHeld(body, log);
+    if (status == 304 && x.cache.Revalidate(x.result, x.body, x.log)) return DeliverHeld(x.body, x.log);
     return true;
 }
 
@@ -531,50 +498,42 @@ bool HttpClient::DeliverHeld(const DataBuffer& body, LogBase& log)
 
 bool HttpClient::Redirect(Exchange& x)
 {
-    const Target& target = x.target;
-    const int depth = x.depth;
-    const Origin& origin = x.origin;
-    HttpControl& control = x.control;
-    HttpCacheHooks& cache = x.cache;
-    DataBuffer& body = x.body;
-    HttpResult& result = x.result;
-    LogBase& log = x.log;
-    if (depth >= kMaxDepth) {
-        log.LogError("Aborted to avoid infinite redirects.");
+    if (x.depth >= kMaxDepth) {
+        x.log.LogError("Aborted to avoid infinite redirects.");
         return false;
     }
     StringBuffer location;
-    result.header.GetField("Location", location);
+    x.result.header.GetField("Location", location);
     location.Trim();
     if (location.IsEmpty()) {
-        log.LogError("Got 301/302 redirect, but no new location.");
+        x.log.LogError("Got 301/302 redirect, but no new location.");
         return false;
     }
-    log.LogData("redirectUrl", location.GetString());
+    x.log.LogData("redirectUrl", location.GetString());
     StringBuffer newUrl;
-    if (!MakeRedirectUrl(target.url.GetString(), location, newUrl) || newUrl.IsEmpty()) {
-        log.LogError("Failed to construct new URL");
-        log.LogData("location", location.GetString());
-        log.LogData("url", target.url.GetString());
+    if (!MakeRedirectUrl(x.target.url.GetString(), location, newUrl) || newUrl.IsEmpty()) {
+        x.log.LogError("Failed to construct new URL");
+        x.log.LogData("location", location.GetString());
+        x.log.LogData("url", x.target.url.GetString());
         return false;
     }
-    result.wasRedirected = true;
-    result.finalUrl = newUrl;
-    if (!control.followRedirects) return true;
+    x.result.wasRedirected = true;
+    x.result.finalUrl = newUrl;
+    if (!x.control.followRedirects) return true;
 
-    result.header.Clear();
-    body.Clear();
+    x.result.header.Clear();
+    x.body.Clear();
     StringBuffer newHost, login, password, path, query, fragment;
     int newPort = 0;
     ZentrelUrl::CrackUrl(newUrl.GetString(), newHost, newPort, login, password, path, query, fragment);
-    const bool sameServer = newHost.EqualsBufferNoCase(target.host) && newPort == target.port;
-    if (control.HasCredentials() && !(newHost.EqualsBufferNoCase(origin.host) && newPort == origin.port))
-        log.LogInfo("Redirected to another host: the Authorization field is not sent there.");
+    const bool sameServer = newHost.EqualsBufferNoCase(x.target.host) && newPort == x.target.port;
+    if (x.control.HasCredentials() && !(newHost.EqualsBufferNoCase(x.origin.host) && newPort == x.origin.port))
+        x.log.LogInfo("Redirected to another host: the Authorization field is not sent there.");
     // A further redirect overwrites finalUrl, so it names the last target.
-    if (CoreGet(newUrl.GetString(), depth + 1, sameServer ? Mode::KeepAlive : Mode::Fresh, origin, control, body,
-                result, log))
+    if (CoreGet(newUrl.GetString(), x.depth + 1, sameServer ? Mode::KeepAlive : Mode::Fresh, x.origin, x.control,
+                x.body, x.result, x.log))
         return true;
-    cache.StoreNegative(log);
+    x.cache.StoreNegative(x.log);
     return false;
 }
 

@@ -5,6 +5,7 @@
 #include "http/Cookie.h"
 #include "http/MimeField.h"
 #include "platform/CodePage.h"
+#include "text/AsciiChars.h"
 #include "text/CharsetNames.h"
 #include "text/DataBuffer.h"
 #include "text/EncodingConvert.h"
@@ -23,14 +24,12 @@ constexpr std::string_view kBlankLine = "\r\n\r\n";
 // A charset name inside an encoded word longer than this is not looked up.
 constexpr size_t kMaxWordCharsetLength = 64;
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-
 // Case-insensitive search for a short needle.
 size_t FindNoCase(std::string_view text, std::string_view needle, size_t from = 0)
 {
     auto it = std::search(text.begin() + static_cast<std::ptrdiff_t>(std::min(from, text.size())), text.end(),
                           needle.begin(), needle.end(),
-                          [](char a, char b) { return LowerAscii(a) == LowerAscii(b); });
+                          [](char a, char b) { return AsciiChars::ToLower(a) == AsciiChars::ToLower(b); });
     return it == text.end() ? std::string_view::npos : static_cast<size_t>(it - text.begin());
 }
 

@@ -1,4 +1,5 @@
 #include "http/ZentrelUrl.h"
+#include "text/AsciiChars.h"
 #include "text/HexDigits.h"
 
 #include "platform/UrlCombine.h"
@@ -18,7 +19,6 @@ namespace plentor {
 
 namespace {
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 constexpr std::string_view kWhite = " \t\r\n";
 // A host is cut at the first of each of these in turn: what follows belongs
 // to a port, an escape or a query that leaked into the host part.
@@ -66,32 +66,13 @@ char LowerByte(char c)
     return c;
 }
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (LowerByte(text[i]) != LowerByte(prefix[i]))
-            return false;
-    return true;
-}
-
-std::string_view Trim(std::string_view s)
-{
-    size_t first = s.find_first_not_of(kWhite);
-    if (first == std::string_view::npos)
-        return {};
-    size_t last = s.find_last_not_of(kWhite);
-    return s.substr(first, last - first + 1);
-}
-
 // Trim, cut at each of kHostCuts in turn, trim again.
 std::string_view CleanHostName(std::string_view s)
 {
-    s = Trim(s);
+    s = AsciiChars::Trim(s);
     for (const char* c = kHostCuts; *c; ++c)
         s = s.substr(0, s.find(*c));
-    return Trim(s);
+    return AsciiChars::Trim(s);
 }
 
 void Assign(StringBuffer& out, std::string_view s)
@@ -103,7 +84,7 @@ void Assign(StringBuffer& out, std::string_view s)
 std::string_view StripScheme(std::string_view rest, int& port)
 {
     for (const SchemePrefix& scheme : kSchemes) {
-        if (StartsWithNoCase(rest, scheme.text)) {
+        if (AsciiChars::StartsWithNoCase(rest, scheme.text)) {
             port = scheme.port;
             return rest.substr(scheme.text.size());
         }
@@ -177,7 +158,7 @@ void SplitPathQueryFragment(std::string_view rest, UrlParts& parts)
         path = rest.substr(0, at);
         parts.fragment = rest.substr(at + 1);
     }
-    parts.path = Trim(path);
+    parts.path = AsciiChars::Trim(path);
     if (parts.path.empty())
         parts.path = "/";
 }
@@ -185,7 +166,7 @@ void SplitPathQueryFragment(std::string_view rest, UrlParts& parts)
 UrlParts Crack(std::string_view url)
 {
     UrlParts parts;
-    std::string_view rest = StripScheme(Trim(url), parts.port);
+    std::string_view rest = StripScheme(AsciiChars::Trim(url), parts.port);
     rest = SplitUserInfo(rest, parts);
     size_t authorityEnd = std::min(rest.size(), rest.find_first_of("/?#"));
     SplitAuthority(rest.substr(0, authorityEnd), parts);
@@ -320,7 +301,7 @@ bool ZentrelUrl::CombineUrl(const char* base, const char* relative, StringBuffer
     result.Clear();
     if (!relative)
         return false;
-    if (!base || !*base || StartsWithNoCase(relative, "http:") || StartsWithNoCase(relative, "https:")) {
+    if (!base || !*base || AsciiChars::StartsWithNoCase(relative, "http:") || AsciiChars::StartsWithNoCase(relative, "https:")) {
         result.Append(relative);
         return true;
     }
@@ -345,8 +326,8 @@ void ZentrelUrl::UrlEncode(const DataBuffer& bytes, StringBuffer& out)
             chunk += '+';
         } else {
             chunk += '%';
-            chunk += kHexDigits[c >> 4];
-            chunk += kHexDigits[c & 0x0F];
+            chunk += HexDigits::kUpper[c >> 4];
+            chunk += HexDigits::kUpper[c & 0x0F];
         }
         if (chunk.size() >= kEncodeChunk) {
             out.Append(chunk);
