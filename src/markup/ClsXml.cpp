@@ -87,6 +87,18 @@ std::string_view Bytes(const DataBuffer& data)
     return std::string_view(reinterpret_cast<const char*>(data.Data()), data.Size());
 }
 
+// Whether an ISO-2022-JP escape (ESC "$" or ESC "(") comes before the
+// first "?>", where the declaration would end.
+bool Iso2022JpBeforeDeclarationEnd(std::string_view bytes)
+{
+    const std::string_view head = bytes.substr(0, bytes.find("?>"));
+    for (size_t at = head.find('\x1B'); at != std::string_view::npos; at = head.find('\x1B', at + 1)) {
+        if (at + 1 < head.size() && (head[at + 1] == '$' || head[at + 1] == '('))
+            return true;
+    }
+    return false;
+}
+
 // The encoding the declaration of a document in EBCDIC names. The
 // declaration (up to the first ">") is read in each EBCDIC code page in
 // turn, and the first whose reading names that same code page wins; when
@@ -218,6 +230,10 @@ bool ClsXml::LoadXmlBytes(const void* data, size_t n, XmlParser::TextMode mode)
     } else if (start == "\x1B$)C") {
         // ISO-2022-KR announces itself before the first line.
         from = EncodingConvert::kIso2022Kr;
+    } else if (Iso2022JpBeforeDeclarationEnd(bytes)) {
+        // JIS two-byte codes hold "=", quotes and ">": markup with them in
+        // it cannot be read byte by byte.
+        from = EncodingConvert::kIso2022Jp;
     } else if (start == "+ADw") {
         // "<" in UTF-7's base64 form, as a document saved in UTF-7 begins.
         from = EncodingConvert::kUtf7;

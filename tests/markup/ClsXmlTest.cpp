@@ -310,6 +310,11 @@ const FileCase kFiles[] = {
     {"Iso2022KrDesignatorFirst",
      "\x1B$)C<?xml version=\"1.0\" encoding=\"iso-2022-kr\"?><a>\x0EGQ19\x0F!</a>",
      "\xED\x95\x9C\xEA\xB5\xAD!", "iso-2022-kr"},
+    // JIS codes inside the declaration hold "=" and quotes: the escapes before
+    // its end say the whole document goes through the decoder.
+    {"Iso2022JpInsideTheDeclaration",
+     Encoded(50220, "<?xml version=\"1.0\" \xE6\x97\xA5=\"\xE6\x9C\xAC\" encoding=\"iso-2022-jp\"?><a>\xE6\x97\xA5</a>"),
+     "\xE6\x97\xA5", "iso-2022-jp"},
     // The declaration was readable byte by byte, so the bytes are not EBCDIC whatever it says.
     {"EbcdicDeclaredInAscii", "<?xml version=\"1.0\" encoding=\"ibm037\"?><a>caf\xC3\xA9</a>", "caf\xC3\xA9", "ibm037"},
 };
