@@ -68,6 +68,18 @@ plentor() { "${LAUNCHER[@]}" "$PLENTOR_EXE" "$@"; }
 run() {
     plentor "$@" <"$RUN_STDIN" >"$work/out" 2>"$work/err.raw"
     RC=$?
+    # The tool never fails without a message. Under Wine a status of 1 with
+    # no output at all is the launcher's (Wine's own messages are off in the
+    # session): say so and run once more; when that is silent too, show
+    # what Wine says with its errors on.
+    if [ "$WINDOWS" = 1 ] && [ "$RC" = 1 ] && [ ! -s "$work/out" ] && [ ! -s "$work/err.raw" ]; then
+        echo "NOTE: Wine returned 1 with no output for: $*; running it once more"
+        plentor "$@" <"$RUN_STDIN" >"$work/out" 2>"$work/err.raw"
+        RC=$?
+        if [ "$RC" = 1 ] && [ ! -s "$work/out" ] && [ ! -s "$work/err.raw" ]; then
+            WINEDEBUG=err+all plentor "$@" <"$RUN_STDIN" 2>&1 >/dev/null | head -20 | sed 's/^/  wine: /'
+        fi
+    fi
     tr -d '\r' <"$work/err.raw" >"$work/err"
 }
 
