@@ -4,8 +4,8 @@
 #include "FuzzInput.h"
 
 #include "base/LogNull.h"
+#include "http/body/Gzip.h"
 #include "text/BzipBlock.h"
-#include "http/Gzip.h"
 #include "text/CompressedContainer.h"
 #include "text/DataBuffer.h"
 #include "text/StringBuffer.h"

@@ -4,10 +4,10 @@
 #include "FuzzInput.h"
 
 #include "base/LogNull.h"
-#include "http/Cookie.h"
-#include "http/CookieJar.h"
-#include "http/CookieMgr.h"
-#include "http/CookieStore.h"
+#include "http/cookies/Cookie.h"
+#include "http/cookies/CookieJar.h"
+#include "http/cookies/CookieMgr.h"
+#include "http/cookies/CookieStore.h"
 #include "text/StringBuffer.h"
 
 #include <memory>

@@ -10,13 +10,13 @@
 #include "FuzzInput.h"
 
 #include "base/LogNull.h"
-#include "http/BodySink.h"
-#include "http/BufferedReader.h"
 #include "http/HttpControl.h"
 #include "http/HttpResponseHeader.h"
-#include "http/MemoryReader.h"
-#include "http/ResponseFraming.h"
-#include "http/StreamedBody.h"
+#include "http/body/BodySink.h"
+#include "http/body/ResponseFraming.h"
+#include "http/body/StreamedBody.h"
+#include "http/net/BufferedReader.h"
+#include "http/net/MemoryReader.h"
 #include "text/DataBuffer.h"
 
 #include <algorithm>

@@ -8,10 +8,10 @@
 #include "FuzzInput.h"
 
 #include "base/LogNull.h"
-#include "http/Cookie.h"
 #include "http/HttpResponseHeader.h"
-#include "http/MimeField.h"
-#include "http/MimeHeader.h"
+#include "http/cookies/Cookie.h"
+#include "http/mime/MimeField.h"
+#include "http/mime/MimeHeader.h"
 #include "text/StringBuffer.h"
 
 #include <cstring>

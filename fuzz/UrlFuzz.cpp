@@ -2,8 +2,8 @@
 
 #include "FuzzInput.h"
 
-#include "http/CookieMgr.h"
 #include "http/ZentrelUrl.h"
+#include "http/cookies/CookieMgr.h"
 #include "text/DataBuffer.h"
 #include "text/StringBuffer.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "http/HttpConnection.h"
 #include "http/RequestText.h"
+#include "http/net/HttpConnection.h"
 #include "text/StringBuffer.h"
 
 #include <cstdint>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "http/ClsCache2.h"
-#include "http/CookieStore.h"
-#include "http/HttpCache.h"
-#include "http/MimeHeader.h"
+#include "http/cache/ClsCache2.h"
+#include "http/cache/HttpCache.h"
+#include "http/cookies/CookieStore.h"
+#include "http/mime/MimeHeader.h"
 #include "text/StringBuffer.h"
 
 namespace plentor {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "http/HttpConnPool.h"
 #include "http/HttpControl.h"
 #include "http/HttpResult.h"
+#include "http/net/HttpConnPool.h"
 #include "log/ClsBase.h"
 
 namespace plentor {

@@ -1,8 +1,8 @@
 #include "http/HttpRequest.h"
 
 #include "base/LogBase.h"
-#include "http/MimeTypes.h"
 #include "http/ZentrelUrl.h"
+#include "http/mime/MimeTypes.h"
 #include "text/DataBuffer.h"
 #include "text/EncodingConvert.h"
 

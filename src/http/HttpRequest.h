@@ -1,7 +1,7 @@
 #pragma once
 
 #include "http/HttpRequestData.h"
-#include "http/MimeHeader.h"
+#include "http/mime/MimeHeader.h"
 #include "text/StringBuffer.h"
 
 namespace plentor {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "http/MimeHeader.h"
+#include "http/mime/MimeHeader.h"
 #include "text/StringBuffer.h"
 
 namespace plentor {

@@ -1,11 +1,11 @@
 #include "http/RequestText.h"
 
 #include "base/LogBase.h"
-#include "http/CookieJar.h"
-#include "http/CookieMgr.h"
-#include "http/HttpCacheHooks.h"
 #include "http/HttpControl.h"
 #include "http/ZentrelUrl.h"
+#include "http/cache/HttpCacheHooks.h"
+#include "http/cookies/CookieJar.h"
+#include "http/cookies/CookieMgr.h"
 #include "text/ContentCoding.h"
 
 #include <memory>

@@ -162,6 +162,28 @@ TreeNodePtr ClsXml::ParseText(std::string_view text, XmlParser::TextMode mode)
     return XmlParser::Parse(text, options, log_);
 }
 
+TreeNodePtr ClsXml::ParseIso2022Jp(std::string_view bytes, XmlParser::TextMode mode)
+{
+    // Escapes alone do not make a document ISO-2022-JP: a UTF-8 document can
+    // hold ESC "$" in its text. It is one only when the bytes decode, parse,
+    // and the declaration then names ISO-2022-JP; otherwise nothing is kept
+    // and the caller reads the bytes as they are.
+    DataBuffer converted;
+    LogNull quiet;
+    if (!Convert(EncodingConvert::kIso2022Jp, kUtf8, bytes, 3, converted, quiet))
+        return nullptr;
+    XmlParser::Options options;
+    options.textMode = mode;
+    TreeNodePtr document = XmlParser::Parse(Bytes(converted), options, quiet);
+    if (!document)
+        return nullptr;
+    const int codePage = DeclaredCodePage(*document);
+    if (codePage != EncodingConvert::kIso2022Jp && codePage != EncodingConvert::kIso2022Jp + 1 &&
+        codePage != EncodingConvert::kIso2022Jp + 2)
+        return nullptr;
+    return document;
+}
+
 bool ClsXml::LoadText(std::string_view text, XmlParser::TextMode mode)
 {
     TreeNodePtr document = ParseText(text, mode);
@@ -230,10 +252,9 @@ bool ClsXml::LoadXmlBytes(const void* data, size_t n, XmlParser::TextMode mode)
     } else if (start == "\x1B$)C") {
         // ISO-2022-KR announces itself before the first line.
         from = EncodingConvert::kIso2022Kr;
-    } else if (Iso2022JpBeforeDeclarationEnd(bytes)) {
+    } else if (Iso2022JpBeforeDeclarationEnd(bytes) && (document = ParseIso2022Jp(bytes, mode))) {
         // JIS two-byte codes hold "=", quotes and ">": markup with them in
         // it cannot be read byte by byte.
-        from = EncodingConvert::kIso2022Jp;
     } else if (start == "+ADw") {
         // "<" in UTF-7's base64 form, as a document saved in UTF-7 begins.
         from = EncodingConvert::kUtf7;

@@ -107,6 +107,8 @@ private:
     // Refers to node instead of the current element (releasing that one).
     void Point(TreeNode* node);
     TreeNodePtr ParseText(std::string_view text, XmlParser::TextMode mode);
+    // The document read as ISO-2022-JP, or null when it does not read as one.
+    TreeNodePtr ParseIso2022Jp(std::string_view bytes, XmlParser::TextMode mode);
     bool LoadText(std::string_view text, XmlParser::TextMode mode);
     std::unique_ptr<ClsXml> FacadeOn(TreeNode* node) const;
 

@@ -1,4 +1,4 @@
-#include "http/HttpCacheHooks.h"
+#include "http/cache/HttpCacheHooks.h"
 #include "support/LogText.h"
 
 #include "http/HttpClient.h"

@@ -7,10 +7,10 @@
 #include "support/Gzipped.h"
 #include "support/LogText.h"
 
-#include "http/BodySink.h"
-#include "http/BufferedReader.h"
 #include "http/HttpControl.h"
 #include "http/HttpResult.h"
+#include "http/body/BodySink.h"
+#include "http/net/BufferedReader.h"
 #include "log/Logger.h"
 #include "support/ScriptedServer.h"
 #include "support/TempDirectory.h"

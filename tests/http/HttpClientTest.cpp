@@ -2,10 +2,10 @@
 #include "support/Gzipped.h"
 #include "support/LogText.h"
 
-#include "http/HttpConnPool.h"
 #include "http/HttpControl.h"
 #include "http/HttpRequest.h"
 #include "http/HttpResult.h"
+#include "http/net/HttpConnPool.h"
 #include "log/Logger.h"
 #include "support/ScriptedServer.h"
 #include "text/DataBuffer.h"

@@ -1,8 +1,8 @@
 #include "http/HttpRequest.h"
 
 #include "base/LogNull.h"
-#include "http/MimeField.h"
-#include "http/MimeTypes.h"
+#include "http/mime/MimeField.h"
+#include "http/mime/MimeTypes.h"
 #include "log/Logger.h"
 #include "text/DataBuffer.h"
 

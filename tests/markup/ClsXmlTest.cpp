@@ -315,6 +315,13 @@ const FileCase kFiles[] = {
     {"Iso2022JpInsideTheDeclaration",
      Encoded(50220, "<?xml version=\"1.0\" \xE6\x97\xA5=\"\xE6\x9C\xAC\" encoding=\"iso-2022-jp\"?><a>\xE6\x97\xA5</a>"),
      "\xE6\x97\xA5", "iso-2022-jp"},
+    // ESC "$" in UTF-8 text does not make a document ISO-2022-JP: the bytes do
+    // not read as one whose declaration names it, so they are read as they are.
+    {"JisEscapeInAUtf8Declaration", "<?xml version=\"1.0\" encoding=\"x\x1B$B\"?><a>caf\xC3\xA9</a>",
+     "caf\xC3\xA9", "x\x1B$B"},
+    {"JisEscapesAroundNothingInTheDeclaration",
+     "<?xml version=\"1.0\" encoding=\"\x1B$B\x1B(Butf-8\"?><a>caf\xC3\xA9</a>", "caf\xC3\xA9",
+     "\x1B$B\x1B(Butf-8"},
     // The declaration was readable byte by byte, so the bytes are not EBCDIC whatever it says.
     {"EbcdicDeclaredInAscii", "<?xml version=\"1.0\" encoding=\"ibm037\"?><a>caf\xC3\xA9</a>", "caf\xC3\xA9", "ibm037"},
 };

@@ -1,9 +1,9 @@
-#include "support/NginxServer.h"
 #include "support/ChildProcess.h"
 #include "support/LogText.h"
+#include "support/NginxServer.h"
 #include "support/UnixHost.h"
 
-#include "http/ZentrelSocket.h"
+#include "http/net/ZentrelSocket.h"
 #include "log/Logger.h"
 #include "text/DataBuffer.h"
 #include "text/StringBuffer.h"

@@ -4,10 +4,10 @@
 
 #include "Credentials.h"
 
-#include "http/BodySink.h"
 #include "http/HttpControl.h"
 #include "http/HttpMan.h"
 #include "http/ZentrelUrl.h"
+#include "http/body/BodySink.h"
 #include "platform/CommandLine.h"
 #include "text/StringBuffer.h"
 #include "text/XString.h"
