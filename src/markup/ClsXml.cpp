@@ -87,13 +87,11 @@ std::string_view Bytes(const DataBuffer& data)
     return std::string_view(reinterpret_cast<const char*>(data.Data()), data.Size());
 }
 
-// Whether an ISO-2022-JP escape (ESC "$" or ESC "(") comes before the
-// first "?>", where the declaration would end.
-bool Iso2022JpBeforeDeclarationEnd(std::string_view bytes)
+// Whether the bytes hold an ISO-2022-JP escape (ESC "$" or ESC "(").
+bool HasIso2022JpEscape(std::string_view bytes)
 {
-    const std::string_view head = bytes.substr(0, bytes.find("?>"));
-    for (size_t at = head.find('\x1B'); at != std::string_view::npos; at = head.find('\x1B', at + 1)) {
-        if (at + 1 < head.size() && (head[at + 1] == '$' || head[at + 1] == '('))
+    for (size_t at = bytes.find('\x1B'); at != std::string_view::npos; at = bytes.find('\x1B', at + 1)) {
+        if (at + 1 < bytes.size() && (bytes[at + 1] == '$' || bytes[at + 1] == '('))
             return true;
     }
     return false;
@@ -165,13 +163,12 @@ TreeNodePtr ClsXml::ParseText(std::string_view text, XmlParser::TextMode mode)
 TreeNodePtr ClsXml::ParseIso2022Jp(std::string_view bytes, XmlParser::TextMode mode)
 {
     // Escapes alone do not make a document ISO-2022-JP: a UTF-8 document can
-    // hold ESC "$" in its text. It is one only when the bytes decode, parse,
-    // and the declaration then names ISO-2022-JP; otherwise nothing is kept
-    // and the caller reads the bytes as they are.
+    // hold ESC "$" in its text. It is one when the decoded text parses and
+    // its declaration names ISO-2022-JP; otherwise nothing is kept and the
+    // caller reads the bytes as they are.
     DataBuffer converted;
     LogNull quiet;
-    if (!Convert(EncodingConvert::kIso2022Jp, kUtf8, bytes, 3, converted, quiet))
-        return nullptr;
+    const bool allConverted = Convert(EncodingConvert::kIso2022Jp, kUtf8, bytes, 3, converted, quiet);
     XmlParser::Options options;
     options.textMode = mode;
     TreeNodePtr document = XmlParser::Parse(Bytes(converted), options, quiet);
@@ -181,6 +178,8 @@ TreeNodePtr ClsXml::ParseIso2022Jp(std::string_view bytes, XmlParser::TextMode m
     if (codePage != EncodingConvert::kIso2022Jp && codePage != EncodingConvert::kIso2022Jp + 1 &&
         codePage != EncodingConvert::kIso2022Jp + 2)
         return nullptr;
+    if (!allConverted)
+        log_.LogInfo("Some characters of the XML file did not convert to UTF-8");
     return document;
 }
 
@@ -252,9 +251,9 @@ bool ClsXml::LoadXmlBytes(const void* data, size_t n, XmlParser::TextMode mode)
     } else if (start == "\x1B$)C") {
         // ISO-2022-KR announces itself before the first line.
         from = EncodingConvert::kIso2022Kr;
-    } else if (Iso2022JpBeforeDeclarationEnd(bytes) && (document = ParseIso2022Jp(bytes, mode))) {
-        // JIS two-byte codes hold "=", quotes and ">": markup with them in
-        // it cannot be read byte by byte.
+    } else if (HasIso2022JpEscape(bytes) && (document = ParseIso2022Jp(bytes, mode))) {
+        // JIS two-byte codes hold "<", "=", quotes and ">": a document with
+        // them cannot be read byte by byte, in its declaration or after it.
     } else if (start == "+ADw") {
         // "<" in UTF-7's base64 form, as a document saved in UTF-7 begins.
         from = EncodingConvert::kUtf7;
