@@ -700,9 +700,10 @@ TEST_P(EncodingConvertRunTest, ConvertsRunsAndCharactersAsOnTheirOwn)
     convert.errorAction = c.action;
     convert.markErrors = true;
     ASSERT_TRUE(convert.SetSubstitute("?", 1));
-    std::vector<Bytes> letters;   // the runs cycle through the alphabet
+    std::vector<Bytes> sourceLetters, letters;   // the runs cycle through the alphabet
     for (char l = 'a'; l <= 'z'; ++l) {
-        Result r = ConvertBytes(convert, c.from, c.to, SourceAscii(c.from, l));
+        sourceLetters.push_back(SourceAscii(c.from, l));
+        Result r = ConvertBytes(convert, c.from, c.to, sourceLetters.back());
         ASSERT_TRUE(r.ok);
         letters.push_back(r.bytes);
     }
@@ -716,7 +717,7 @@ TEST_P(EncodingConvertRunTest, ConvertsRunsAndCharactersAsOnTheirOwn)
             Bytes in, expected;
             auto addRun = [&](size_t length) {
                 for (size_t i = 0; i < length; ++i) {
-                    Bytes letter = SourceAscii(c.from, static_cast<char>('a' + i % 26));
+                    const Bytes& letter = sourceLetters[i % 26];
                     in.insert(in.end(), letter.begin(), letter.end());
                     expected.insert(expected.end(), letters[i % 26].begin(), letters[i % 26].end());
                 }
@@ -727,7 +728,9 @@ TEST_P(EncodingConvertRunTest, ConvertsRunsAndCharactersAsOnTheirOwn)
             addRun(runAfter);
             SCOPED_TRACE(testing::Message() << "runs " << runBefore << " and " << runAfter);
             Result whole = ConvertBytes(convert, c.from, c.to, in);
-            ASSERT_EQ(HexText(whole.bytes), HexText(expected));
+            if (whole.bytes != expected) {   // the hex text only for a failure: it is most of the time
+                ASSERT_EQ(HexText(whole.bytes), HexText(expected));
+            }
             ASSERT_EQ(whole.ok, c.ok);
         }
     }
