@@ -97,6 +97,28 @@ bool HasIso2022JpEscape(std::string_view bytes)
     return false;
 }
 
+// Whether the bytes hold `encoding = "NAME"` as written (spaces around
+// "=", either quote or none).
+bool HoldsEncodingAttr(std::string_view bytes, std::string_view name)
+{
+    constexpr std::string_view kKey = "encoding";
+    for (size_t at = bytes.find(kKey); at != std::string_view::npos; at = bytes.find(kKey, at + 1)) {
+        size_t i = at + kKey.size();
+        while (i < bytes.size() && AsciiChars::IsSpace(bytes[i]))
+            ++i;
+        if (i == bytes.size() || bytes[i] != '=')
+            continue;
+        ++i;
+        while (i < bytes.size() && AsciiChars::IsSpace(bytes[i]))
+            ++i;
+        if (i < bytes.size() && (bytes[i] == '"' || bytes[i] == '\''))
+            ++i;
+        if (bytes.substr(i, name.size()) == name)
+            return true;
+    }
+    return false;
+}
+
 // The encoding the declaration of a document in EBCDIC names. The
 // declaration (up to the first ">") is read in each EBCDIC code page in
 // turn, and the first whose reading names that same code page wins; when
@@ -163,23 +185,30 @@ TreeNodePtr ClsXml::ParseText(std::string_view text, XmlParser::TextMode mode)
 TreeNodePtr ClsXml::ParseIso2022Jp(std::string_view bytes, XmlParser::TextMode mode)
 {
     // Escapes alone do not make a document ISO-2022-JP: a UTF-8 document can
-    // hold ESC "$" in its text. It is one when the decoded text parses and
-    // its declaration names ISO-2022-JP; otherwise nothing is kept and the
-    // caller reads the bytes as they are.
+    // hold ESC "$" in its text. It is one when every byte decodes, the text
+    // parses, its declaration names ISO-2022-JP, and the bytes hold that
+    // name as written (escapes vanish when decoded, so "iso-2022-" ESC "(B"
+    // "jp" would name it only after decoding). Otherwise nothing is kept and
+    // the caller reads the bytes as they are.
     DataBuffer converted;
     LogNull quiet;
-    const bool allConverted = Convert(EncodingConvert::kIso2022Jp, kUtf8, bytes, 3, converted, quiet);
+    if (!Convert(EncodingConvert::kIso2022Jp, kUtf8, bytes, 3, converted, quiet))
+        return nullptr;
     XmlParser::Options options;
     options.textMode = mode;
     TreeNodePtr document = XmlParser::Parse(Bytes(converted), options, quiet);
     if (!document)
         return nullptr;
-    const int codePage = DeclaredCodePage(*document);
+    const TreeNode* declaration = document->Document()->Declaration();
+    std::string_view encoding;
+    if (!declaration || !declaration->AttrValue("encoding", encoding))
+        return nullptr;
+    const int codePage = CodePageOfEncoding(encoding);
     if (codePage != EncodingConvert::kIso2022Jp && codePage != EncodingConvert::kIso2022Jp + 1 &&
         codePage != EncodingConvert::kIso2022Jp + 2)
         return nullptr;
-    if (!allConverted)
-        log_.LogInfo("Some characters of the XML file did not convert to UTF-8");
+    if (!HoldsEncodingAttr(bytes, encoding))
+        return nullptr;
     return document;
 }
 

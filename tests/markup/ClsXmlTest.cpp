@@ -327,6 +327,14 @@ const FileCase kFiles[] = {
     {"JisEscapesAroundNothingInTheDeclaration",
      "<?xml version=\"1.0\" encoding=\"\x1B$B\x1B(Butf-8\"?><a>caf\xC3\xA9</a>", "caf\xC3\xA9",
      "\x1B$B\x1B(Butf-8"},
+    // Decoded, the escape vanishes and the name would read "iso-2022-jp"; the
+    // bytes do not hold that name, so they are read as they are.
+    {"NameSplitByAJisEscape", "<?xml version=\"1.0\" encoding=\"iso-2022-\x1B(Bjp\"?><a>caf\xC3\xA9</a>",
+     "caf\xC3\xA9", "iso-2022-\x1B(Bjp"},
+    // The decoder drops SI, which makes a name "encoding" only after decoding.
+    {"AttributeNamedEncodingOnlyDecoded",
+     "<?xml version=\"1.0\" encodi\x0Fng=\"iso-2022-jp\" encoding=\"utf-8\"?><a>\x1B(Bx</a>", "\x1B(Bx",
+     "utf-8"},
     // The declaration was readable byte by byte, so the bytes are not EBCDIC whatever it says.
     {"EbcdicDeclaredInAscii", "<?xml version=\"1.0\" encoding=\"ibm037\"?><a>caf\xC3\xA9</a>", "caf\xC3\xA9", "ibm037"},
 };
