@@ -57,6 +57,7 @@ port=$(free_port)
 run get "http://127.0.0.1:$port/"
 expect_rc 1 "get without a server"
 expect_no_stdout "get without a server"
+expect_one_line_error "get without a server" "plentor get: the request failed (--log shows why)"
 
 # --- limits over a hostile peer
 
@@ -180,6 +181,7 @@ expect_stderr "get --header-timeout of a dripping header" "headerTimeoutSec"
 # --max-size: a body over it fails; a text page is held, so it has a limit too.
 run get --bytes --max-size 100 "$base/all.bin"
 expect_rc 1 "get --bytes --max-size under the body"
+expect_stderr "get --bytes --max-size under the body" "the request failed"
 run get --max-size 100 "$base/page.html"
 expect_rc 0 "get --max-size over the page"; expect_stdout_file "$work/www/page.html" "get --max-size over the page"
 

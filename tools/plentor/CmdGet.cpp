@@ -191,7 +191,9 @@ int RunGet(const std::vector<std::string>& args)
         http.GetLog().GetText(logText);
         WriteMessage(logText);
     }
-    return ok ? kExitOk : kExitFailure;
+    if (!ok)
+        return Failure(kGet, options.log ? "the request failed" : "the request failed (--log shows why)");
+    return kExitOk;
 }
 
 } // namespace
