@@ -97,8 +97,8 @@ bool HasIso2022JpEscape(std::string_view bytes)
     return false;
 }
 
-// Whether the bytes hold `encoding = "NAME"` as written (spaces around
-// "=", either quote or none).
+// Whether the bytes hold `encoding = "NAME` as written (white space around
+// "=" and inside the quote, either quote or none).
 bool HoldsEncodingAttr(std::string_view bytes, std::string_view name)
 {
     constexpr std::string_view kKey = "encoding";
@@ -112,6 +112,8 @@ bool HoldsEncodingAttr(std::string_view bytes, std::string_view name)
         while (i < bytes.size() && AsciiChars::IsSpace(bytes[i]))
             ++i;
         if (i < bytes.size() && (bytes[i] == '"' || bytes[i] == '\''))
+            ++i;
+        while (i < bytes.size() && AsciiChars::IsSpace(bytes[i]))
             ++i;
         if (bytes.substr(i, name.size()) == name)
             return true;
@@ -207,7 +209,13 @@ TreeNodePtr ClsXml::ParseIso2022Jp(std::string_view bytes, XmlParser::TextMode m
     if (codePage != EncodingConvert::kIso2022Jp && codePage != EncodingConvert::kIso2022Jp + 1 &&
         codePage != EncodingConvert::kIso2022Jp + 2)
         return nullptr;
-    if (!HoldsEncodingAttr(bytes, encoding))
+    // The name as a lookup reads it: printable ASCII after any white space
+    // (a NUL or a JIS character after it is not part of it).
+    std::string_view name = AsciiChars::Trim(encoding);
+    size_t length = 0;
+    while (length < name.size() && name[length] > ' ' && name[length] < 0x7F)
+        ++length;
+    if (!HoldsEncodingAttr(bytes, name.substr(0, length)))
         return nullptr;
     return document;
 }

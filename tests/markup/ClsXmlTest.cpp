@@ -410,19 +410,30 @@ TEST(ClsXmlTest, SaveConvertsToDeclaredCharsetAndLoadsBack)
 
 // Whatever charset the declaration names, a document the model could write
 // loads back with the same text.
-// A document the parser takes leniently (an unclosed internal subset, then a
-// declaration) is written in ISO-2022-JP with JIS codes after the
-// declaration: those bytes do not parse byte by byte, yet they are this
-// model's own output and load back.
-TEST(ClsXmlTest, LenientDocumentWrittenInIso2022JpLoadsBack)
+// Documents the parser takes leniently are written in ISO-2022-JP with JIS
+// codes outside the text: those bytes do not parse byte by byte, yet they
+// are this model's own output and load back the same.
+TEST(ClsXmlTest, LenientDocumentsWrittenInIso2022JpLoadBack)
 {
-    const std::string document = "<><!DOCTYPE\x8A[><?xml encoding=iso-2022-jp";
-    ClsXml xml;
-    ASSERT_TRUE(xml.LoadXmlBytes(document.data(), document.size(), XmlParser::TextMode::Keep)) << LogText(xml);
-    DataBuffer written;
-    ASSERT_TRUE(xml.GetXmlBytes(written));
-    ClsXml again;
-    EXPECT_TRUE(again.LoadXmlBytes(written.Data(), written.Size(), XmlParser::TextMode::Keep)) << LogText(again);
+    const std::string documents[] = {
+        // an unclosed internal subset, then a declaration
+        "<><!DOCTYPE\x8A[><?xml encoding=iso-2022-jp",
+        // a name followed by a NUL and more text (read up to the NUL), and a
+        // doctype whose text becomes JIS codes holding "<"
+        std::string("<><!DOCTYPE\x0E" "0\x0F><?xml encoding=iso-2022-jp") + '\0' + "\x0E/",
+    };
+    for (const std::string& document : documents) {
+        SCOPED_TRACE(testing::PrintToString(document));
+        ClsXml xml;
+        ASSERT_TRUE(xml.LoadXmlBytes(document.data(), document.size(), XmlParser::TextMode::Trim)) << LogText(xml);
+        DataBuffer written;
+        ASSERT_TRUE(xml.GetXmlBytes(written));
+        ClsXml again;
+        ASSERT_TRUE(again.LoadXmlBytes(written.Data(), written.Size(), XmlParser::TextMode::Trim)) << LogText(again);
+        DataBuffer rewritten;
+        ASSERT_TRUE(again.GetXmlBytes(rewritten));
+        EXPECT_TRUE(rewritten.Equals(written.Data(), written.Size()));
+    }
 }
 
 TEST(ClsXmlTest, EveryWritableCharsetLoadsBack)
