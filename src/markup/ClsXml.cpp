@@ -288,9 +288,6 @@ bool ClsXml::LoadXmlBytes(const void* data, size_t n, XmlParser::TextMode mode)
     } else if (start == "\x1B$)C") {
         // ISO-2022-KR announces itself before the first line.
         from = EncodingConvert::kIso2022Kr;
-    } else if (HasIso2022JpEscape(bytes) && (document = ParseIso2022Jp(bytes, mode))) {
-        // JIS two-byte codes hold "<", "=", quotes and ">": a document with
-        // them cannot be read byte by byte, in its declaration or after it.
     } else if (start == "+ADw") {
         // "<" in UTF-7's base64 form, as a document saved in UTF-7 begins.
         from = EncodingConvert::kUtf7;
@@ -300,10 +297,28 @@ bool ClsXml::LoadXmlBytes(const void* data, size_t n, XmlParser::TextMode mode)
     } else {
         // The bytes as they are: UTF-8, or an encoding whose markup
         // characters are ASCII, which the declaration then names.
-        document = ParseText(bytes, mode);
+        // ISO-2022-JP is the exception: its two-byte codes hold "<", "=",
+        // quotes and ">", so where the bytes do not parse, or their
+        // declaration names no encoding, they may still be a document in it.
+        const bool jisEscapes = HasIso2022JpEscape(bytes);
+        if (jisEscapes) {
+            LogNull quiet;
+            XmlParser::Options options;
+            options.textMode = mode;
+            document = XmlParser::Parse(bytes, options, quiet);
+        } else {
+            document = ParseText(bytes, mode);
+        }
+        const int codePage = document ? DeclaredCodePage(*document) : 0;
+        if (jisEscapes && codePage == 0) {
+            if (TreeNodePtr decoded = ParseIso2022Jp(bytes, mode)) {
+                document = std::move(decoded);
+            } else if (!document) {
+                document = ParseText(bytes, mode);   // again, for its log lines
+            }
+        }
         if (!document)
             return false;
-        const int codePage = DeclaredCodePage(*document);
         // The markup was read byte by byte, so a wide or EBCDIC encoding
         // named there is not what the bytes are.
         if (codePage != 0 && codePage != kUtf8 && !IsWideCodePage(codePage) && !IsEbcdicCodePage(codePage)) {
