@@ -97,9 +97,14 @@ bool HasIso2022JpEscape(std::string_view bytes)
     return false;
 }
 
-// Whether the bytes hold `encoding = "NAME` as written (white space around
-// "=" and inside the quote, either quote or none).
-bool HoldsEncodingAttr(std::string_view bytes, std::string_view name)
+bool IsIso2022JpCodePage(int codePage)
+{
+    return codePage >= EncodingConvert::kIso2022Jp && codePage <= EncodingConvert::kIso2022Jp + 2;
+}
+
+// Whether the bytes, read as they are, hold an encoding attribute whose
+// value names ISO-2022-JP (white space around "=", either quote or none).
+bool RawEncodingNamesIso2022Jp(std::string_view bytes)
 {
     constexpr std::string_view kKey = "encoding";
     for (size_t at = bytes.find(kKey); at != std::string_view::npos; at = bytes.find(kKey, at + 1)) {
@@ -111,11 +116,17 @@ bool HoldsEncodingAttr(std::string_view bytes, std::string_view name)
         ++i;
         while (i < bytes.size() && AsciiChars::IsSpace(bytes[i]))
             ++i;
-        if (i < bytes.size() && (bytes[i] == '"' || bytes[i] == '\''))
-            ++i;
-        while (i < bytes.size() && AsciiChars::IsSpace(bytes[i]))
-            ++i;
-        if (bytes.substr(i, name.size()) == name)
+        size_t end = i;
+        if (i < bytes.size() && (bytes[i] == '"' || bytes[i] == '\'')) {
+            const char quote = bytes[i++];
+            end = bytes.find(quote, i);
+            if (end == std::string_view::npos)
+                end = bytes.size();
+        } else {
+            while (end < bytes.size() && !AsciiChars::IsSpace(bytes[end]) && bytes[end] != '?' && bytes[end] != '>')
+                ++end;
+        }
+        if (IsIso2022JpCodePage(CodePageOfEncoding(bytes.substr(i, end - i))))
             return true;
     }
     return false;
@@ -187,11 +198,14 @@ TreeNodePtr ClsXml::ParseText(std::string_view text, XmlParser::TextMode mode)
 TreeNodePtr ClsXml::ParseIso2022Jp(std::string_view bytes, XmlParser::TextMode mode)
 {
     // Escapes alone do not make a document ISO-2022-JP: a UTF-8 document can
-    // hold ESC "$" in its text. It is one when every byte decodes, the text
-    // parses, its declaration names ISO-2022-JP, and the bytes hold that
-    // name as written (escapes vanish when decoded, so "iso-2022-" ESC "(B"
-    // "jp" would name it only after decoding). Otherwise nothing is kept and
-    // the caller reads the bytes as they are.
+    // hold ESC "$" in its text. It is one when its bytes are all 7-bit, name
+    // ISO-2022-JP as they stand (escapes and SI vanish when decoded, so
+    // "iso-2022-" ESC "(B" "jp" names it only after decoding), decode
+    // without error, and parse into a document whose declaration names it.
+    // Otherwise nothing is kept and the caller reads the bytes as they are.
+    if (std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }) ||
+        !RawEncodingNamesIso2022Jp(bytes))
+        return nullptr;
     DataBuffer converted;
     LogNull quiet;
     if (!Convert(EncodingConvert::kIso2022Jp, kUtf8, bytes, 3, converted, quiet))
@@ -199,23 +213,7 @@ TreeNodePtr ClsXml::ParseIso2022Jp(std::string_view bytes, XmlParser::TextMode m
     XmlParser::Options options;
     options.textMode = mode;
     TreeNodePtr document = XmlParser::Parse(Bytes(converted), options, quiet);
-    if (!document)
-        return nullptr;
-    const TreeNode* declaration = document->Document()->Declaration();
-    std::string_view encoding;
-    if (!declaration || !declaration->AttrValue("encoding", encoding))
-        return nullptr;
-    const int codePage = CodePageOfEncoding(encoding);
-    if (codePage != EncodingConvert::kIso2022Jp && codePage != EncodingConvert::kIso2022Jp + 1 &&
-        codePage != EncodingConvert::kIso2022Jp + 2)
-        return nullptr;
-    // The name as a lookup reads it: printable ASCII after any white space
-    // (a NUL or a JIS character after it is not part of it).
-    std::string_view name = AsciiChars::Trim(encoding);
-    size_t length = 0;
-    while (length < name.size() && name[length] > ' ' && name[length] < 0x7F)
-        ++length;
-    if (!HoldsEncodingAttr(bytes, name.substr(0, length)))
+    if (!document || !IsIso2022JpCodePage(DeclaredCodePage(*document)))
         return nullptr;
     return document;
 }

@@ -415,27 +415,36 @@ TEST(ClsXmlTest, SaveConvertsToDeclaredCharsetAndLoadsBack)
 // are this model's own output and load back the same.
 TEST(ClsXmlTest, LenientDocumentsWrittenInIso2022JpLoadBack)
 {
-    const std::string documents[] = {
+    struct Case {
+        std::string document;
+        bool addChild;   // an element added before writing, as a caller edits
+    };
+    const Case cases[] = {
         // an unclosed internal subset, then a declaration
-        "<><!DOCTYPE\x8A[><?xml encoding=iso-2022-jp",
+        {"<><!DOCTYPE\x8A[><?xml encoding=iso-2022-jp", false},
         // a name followed by a NUL and more text (read up to the NUL), and a
         // doctype whose text becomes JIS codes holding "<"
-        std::string("<><!DOCTYPE\x0E" "0\x0F><?xml encoding=iso-2022-jp") + '\0' + "\x0E/",
+        {std::string("<><!DOCTYPE\x0E" "0\x0F><?xml encoding=iso-2022-jp") + '\0' + "\x0E/", false},
         // UTF-7 holding ESC "$" and a declaration that names ISO-2022-JP: it
         // is read as UTF-7, and its copy the way it was written
-        "+ADw\x1B$+AD4<![CDATA[>+AOD<?xml encoding=iso-2022-jp\"",
-        "+ADw>\x1B$<?xml \x0E>+ADw?encoding=iso-2022-jp?+AD4\x13+Auntfw",
+        {"+ADw\x1B$+AD4<![CDATA[>+AOD<?xml encoding=iso-2022-jp\"", false},
+        {"+ADw>\x1B$<?xml \x0E>+ADw?encoding=iso-2022-jp?+AD4\x13+Auntfw", false},
+        // UTF-7 whose copy, in UTF-8, names ISO-2022-JP only once SO is dropped
+        {std::string("+ADw+AO\x8A+AD4<?xml encoding=iso-2022-jp\x0E") + '\0' + "\x1B$", true},
+        {std::string("+ADw><!DOCTYPE<><?xml encoding=iso-2022-jp") + '\0' + "\x0E+AD4+AD><?xml encoding=\x1B$$", true},
     };
-    for (const std::string& document : documents) {
-        SCOPED_TRACE(testing::PrintToString(document));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.document));
         ClsXml xml;
-        ASSERT_TRUE(xml.LoadXmlBytes(document.data(), document.size(), XmlParser::TextMode::Trim)) << LogText(xml);
+        ASSERT_TRUE(xml.LoadXmlBytes(c.document.data(), c.document.size(), XmlParser::TextMode::Trim)) << LogText(xml);
+        if (c.addChild)
+            xml.NewChild("edit", "");
         DataBuffer written;
         ASSERT_TRUE(xml.GetXmlBytes(written));
         ClsXml again;
         ASSERT_TRUE(again.LoadXmlBytes(written.Data(), written.Size(), XmlParser::TextMode::Trim)) << LogText(again);
         DataBuffer rewritten;
-        ASSERT_TRUE(again.GetXmlBytes(rewritten));
+        ASSERT_TRUE(again.GetXmlBytes(rewritten)) << LogText(again);
         EXPECT_TRUE(rewritten.Equals(written.Data(), written.Size()));
     }
 }
