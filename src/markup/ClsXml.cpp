@@ -104,9 +104,12 @@ bool IsIso2022JpCodePage(int codePage)
 
 // Whether the bytes, read as they are, hold an encoding attribute whose
 // value names ISO-2022-JP (white space around "=", either quote or none).
+// A value is read no further than a name can be long, so that a document
+// of nothing but "encoding=" is still read once.
 bool RawEncodingNamesIso2022Jp(std::string_view bytes)
 {
     constexpr std::string_view kKey = "encoding";
+    constexpr size_t kLongestName = 64;
     for (size_t at = bytes.find(kKey); at != std::string_view::npos; at = bytes.find(kKey, at + 1)) {
         size_t i = at + kKey.size();
         while (i < bytes.size() && AsciiChars::IsSpace(bytes[i]))
@@ -116,14 +119,16 @@ bool RawEncodingNamesIso2022Jp(std::string_view bytes)
         ++i;
         while (i < bytes.size() && AsciiChars::IsSpace(bytes[i]))
             ++i;
+        char quote = 0;
+        if (i < bytes.size() && (bytes[i] == '"' || bytes[i] == '\''))
+            quote = bytes[i++];
+        const size_t limit = std::min(bytes.size(), i + kLongestName);
         size_t end = i;
-        if (i < bytes.size() && (bytes[i] == '"' || bytes[i] == '\'')) {
-            const char quote = bytes[i++];
-            end = bytes.find(quote, i);
-            if (end == std::string_view::npos)
-                end = bytes.size();
+        if (quote != 0) {
+            while (end < limit && bytes[end] != quote)
+                ++end;
         } else {
-            while (end < bytes.size() && !AsciiChars::IsSpace(bytes[end]) && bytes[end] != '?' && bytes[end] != '>')
+            while (end < limit && !AsciiChars::IsSpace(bytes[end]) && bytes[end] != '?' && bytes[end] != '>')
                 ++end;
         }
         if (IsIso2022JpCodePage(CodePageOfEncoding(bytes.substr(i, end - i))))

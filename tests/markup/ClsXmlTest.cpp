@@ -449,6 +449,20 @@ TEST(ClsXmlTest, LenientDocumentsWrittenInIso2022JpLoadBack)
     }
 }
 
+// Bytes with a JIS escape are searched for an encoding attribute naming
+// ISO-2022-JP; a page of nothing but "encoding=" is read in one pass, not
+// once per attribute to the end of the page.
+TEST(ClsXmlTest, ManyEncodingAttributesBesideAnEscapeLoad)
+{
+    std::string document = "<a>";
+    for (int i = 0; i < 200000; ++i)
+        document += "encoding=";
+    document += "\x1B$B</a";
+    ClsXml xml;
+    ASSERT_TRUE(xml.LoadXmlBytes(document.data(), document.size(), XmlParser::TextMode::Trim)) << LogText(xml);
+    EXPECT_EQ(xml.TagName(), "a");
+}
+
 TEST(ClsXmlTest, EveryWritableCharsetLoadsBack)
 {
     for (int codePage = 1; codePage <= 0xFFFF; ++codePage) {
