@@ -87,6 +87,13 @@ std::string_view Bytes(const DataBuffer& data)
     return std::string_view(reinterpret_cast<const char*>(data.Data()), data.Size());
 }
 
+TreeNodePtr Parse(std::string_view text, XmlParser::TextMode mode, LogBase& log)
+{
+    XmlParser::Options options;
+    options.textMode = mode;
+    return XmlParser::Parse(text, options, log);
+}
+
 // Whether the bytes hold an ISO-2022-JP escape (ESC "$" or ESC "(").
 bool HasIso2022JpEscape(std::string_view bytes)
 {
@@ -195,9 +202,7 @@ std::unique_ptr<ClsXml> ClsXml::FacadeOn(TreeNode* node) const
 
 TreeNodePtr ClsXml::ParseText(std::string_view text, XmlParser::TextMode mode)
 {
-    XmlParser::Options options;
-    options.textMode = mode;
-    return XmlParser::Parse(text, options, log_);
+    return Parse(text, mode, log_);
 }
 
 TreeNodePtr ClsXml::ParseIso2022Jp(std::string_view bytes, XmlParser::TextMode mode)
@@ -215,9 +220,7 @@ TreeNodePtr ClsXml::ParseIso2022Jp(std::string_view bytes, XmlParser::TextMode m
     LogNull quiet;
     if (!Convert(EncodingConvert::kIso2022Jp, kUtf8, bytes, 3, converted, quiet))
         return nullptr;
-    XmlParser::Options options;
-    options.textMode = mode;
-    TreeNodePtr document = XmlParser::Parse(Bytes(converted), options, quiet);
+    TreeNodePtr document = Parse(Bytes(converted), mode, quiet);
     if (!document || !IsIso2022JpCodePage(DeclaredCodePage(*document)))
         return nullptr;
     return document;
@@ -304,14 +307,8 @@ bool ClsXml::LoadXmlBytes(const void* data, size_t n, XmlParser::TextMode mode)
         // quotes and ">", so where the bytes do not parse, or their
         // declaration names no encoding, they may still be a document in it.
         const bool jisEscapes = HasIso2022JpEscape(bytes);
-        if (jisEscapes) {
-            LogNull quiet;
-            XmlParser::Options options;
-            options.textMode = mode;
-            document = XmlParser::Parse(bytes, options, quiet);
-        } else {
-            document = ParseText(bytes, mode);
-        }
+        LogNull quiet;
+        document = jisEscapes ? Parse(bytes, mode, quiet) : ParseText(bytes, mode);
         const int codePage = document ? DeclaredCodePage(*document) : 0;
         if (jisEscapes && codePage == 0) {
             if (TreeNodePtr decoded = ParseIso2022Jp(bytes, mode)) {
