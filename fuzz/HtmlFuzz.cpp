@@ -1,4 +1,5 @@
-// HTML to XML, checked by libxml2 for well-formedness when it is there, and
+// HTML to XML, checked by libxml2 for well-formedness when it is there, the
+// page text read straight from the converter against the document's, and
 // the readers of raw HTML: title, meta tags, attributes, tag lists, links.
 
 #include "FuzzInput.h"
@@ -8,6 +9,7 @@
 #include "markup/ClsXml.h"
 #include "markup/Html.h"
 #include "markup/HtmlHelp.h"
+#include "markup/HtmlPageText.h"
 #include "markup/XmlRepair.h"
 #include "services/ClsHtmlUtil.h"
 #include "services/ClsStringArray.h"
@@ -54,6 +56,15 @@ void ToXml(FuzzInput& in)
     ClsXml facade;
     Require(facade.LoadXml(xml));
     Require(facade.TagName() == StringBuffer("root"));
+    if (flags & 1)
+        return;
+    // Page info reads the text straight from the converter: it must be the document's.
+    StringBuffer text;
+    facade.GetTextOfTag("text", text, "script|style");
+    StringBuffer collected;
+    LogNull log;
+    Require(HtmlPageText::Collect(html, "script|style", collected, log));
+    Require(collected == text);
 }
 
 void Readers(FuzzInput& in)

@@ -27,17 +27,29 @@ void ClsHtmlToXml::SetHtml(std::string_view html, TextForm form)
         refusedSize_ = html.size();   // no copy of a page that ToXml would refuse
         return;
     }
-    html_.reserve(html.size());
+    if (!EndBareAnchors(html, html_))
+        html_.assign(html);
+}
+
+bool ClsHtmlToXml::EndBareAnchors(std::string_view html, std::string& out)
+{
     size_t done = 0;
     for (size_t lt = html.find('<'); lt != std::string_view::npos; lt = html.find('<', lt + 1)) {
         const std::string_view at = html.substr(lt, kBareAnchorLower.size());
         if (at != kBareAnchorLower && at != kBareAnchorUpper)
             continue;
-        html_.append(html.substr(done, lt - done));
-        html_.append(kAnchorEnd);
+        if (done == 0) {
+            out.clear();
+            out.reserve(html.size());
+        }
+        out.append(html.substr(done, lt - done));
+        out.append(kAnchorEnd);
         done = lt + kBareAnchorLower.size();
     }
-    html_.append(html.substr(done));
+    if (done == 0)
+        return false;
+    out.append(html.substr(done));
+    return true;
 }
 
 int ClsHtmlToXml::TextCodePage() const

@@ -26,6 +26,10 @@ public:
     // attributes) is stored as "</a>": pages use it to end a link.
     void SetHtml(std::string_view html, TextForm form = TextForm::Utf8);
 
+    // out = html with every "<a>" and "<A>" made "</a>", as SetHtml stores
+    // a page; false, leaving out alone, when html holds neither.
+    static bool EndBareAnchors(std::string_view html, std::string& out);
+
     // The encoding named in the XML declaration instead of the text's own;
     // empty (the default) or null lets ToXml choose.
     void SetCharset(const char* name) { charset_.SetString(name); }

@@ -54,11 +54,16 @@ void Html::GetTags(std::string_view name, TagForm form, std::vector<StringBuffer
 
 void Html::GetLinks(std::vector<StringBuffer>& list)
 {
+    ForEachLink([&list](const StringBuffer& href) { list.push_back(href); });
+}
+
+void Html::ForEachLink(const std::function<void(const StringBuffer& href)>& visit)
+{
     StringBuffer href;
     VisitTags("a", TagForm::Cleaned, [&](std::string_view anchor) {
         HtmlHelp::GetAttribute(anchor, "href", href);
         if (!href.IsEmpty())
-            list.push_back(href);
+            visit(href);
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include "text/StringBuffer.h"
 
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -26,6 +27,9 @@ public:
 
     // Appends the non-empty href value of every anchor.
     void GetLinks(std::vector<StringBuffer>& list);
+    // Calls visit with the same values, one at a time, so that no list of a
+    // large page's links is built; each value lives only for its call.
+    void ForEachLink(const std::function<void(const StringBuffer& href)>& visit);
 
 private:
     // Calls visit(tagText) for each non-empty tag text GetTags would append.

@@ -100,27 +100,62 @@ XmlParser::Options ElementOptions()
 HtmlParse::HtmlParse() = default;
 HtmlParse::~HtmlParse() = default;
 
+bool HtmlParse::Accepts(std::string_view text, LogBase& log) const
+{
+    if (text.size() <= kMaxHtmlBytes)
+        return true;
+    log.LogError("HTML text too large");
+    log.LogDataLong("size", static_cast<int64_t>(text.size()));
+    log.LogDataLong("maxSize", static_cast<int64_t>(kMaxHtmlBytes));
+    return false;
+}
+
 TreeNodePtr HtmlParse::Convert(std::string_view text, int codePage, LogBase& log)
 {
-    if (text.size() > kMaxHtmlBytes) {
-        log.LogError("HTML text too large");
-        log.LogDataLong("size", static_cast<int64_t>(text.size()));
-        log.LogDataLong("maxSize", static_cast<int64_t>(kMaxHtmlBytes));
+    if (!Accepts(text, log))
         return nullptr;
-    }
-    Reset(text, codePage == EncodingConvert::kUsAscii ? EncodingConvert::kLatin1 : codePage);
+    Reset(text, codePage);
     Run();
     EscapeForeignReferences();
-    // Nothing of the page is held once its tree is built.
+    Release();
+    return std::move(root_);
+}
+
+bool HtmlParse::Stream(std::string_view text, int codePage, Sink& sink, LogBase& log)
+{
+    if (!Accepts(text, log))
+        return false;
+    Reset(text, codePage);
+    sink_ = &sink;
+    Run();
+    // The page has ended, and with it every element.
+    while (current_ != root_.get()) {
+        current_ = current_->Parent();
+        sink.Left();
+    }
+    while (TreeNode* child = root_->FirstChild()) {
+        HandOver(*child);
+        TreeNode::DeleteTree(child);
+    }
+    sink_ = nullptr;
+    Release();
+    root_.reset();
+    return true;
+}
+
+// Nothing of the page is held once its tree is built.
+void HtmlParse::Release()
+{
     current_ = nullptr;
     text_ = {};
     scan_.reset();
     repaired_ = std::string();
-    return std::move(root_);
 }
 
 void HtmlParse::Reset(std::string_view text, int codePage)
 {
+    if (codePage == EncodingConvert::kUsAscii)
+        codePage = EncodingConvert::kLatin1;
     utf8_ = codePage == EncodingConvert::kUtf8;
     const XmlRepair::Encoding encoding = utf8_ ? XmlRepair::Encoding::Utf8 : XmlRepair::Encoding::Ansi;
     repaired_.clear();
@@ -131,6 +166,7 @@ void HtmlParse::Reset(std::string_view text, int codePage)
         entities_ = std::make_unique<HtmlEntities>(codePage);   // kept across pages: it caches what it converts
     root_ = TreeNode::CreateRoot("root");
     current_ = root_.get();
+    sink_ = nullptr;
     openKinds_.clear();
     tableKinds_.clear();
     withAmpersand_.clear();
@@ -219,6 +255,7 @@ void HtmlParse::AddMarkupChild(std::string_view tag, std::string_view text)
 {
     const std::string_view trimmed = AsciiChars::Trim(text);
     TreeNode* node = current_->AppendNewChild(tag);
+    HandOverFinished();
     node->SetContent(trimmed);
     node->SetCdata(trimmed.find_first_of("\n&") != npos);
 }
@@ -271,6 +308,7 @@ void HtmlParse::AddRun(std::string_view run)
         return;
     }
     TreeNode* node = current_->AppendNewChild("text");
+    HandOverFinished();
     if (keepRaw_ || script_) {
         node->SetContent(run);
         node->SetCdata(true);
@@ -283,10 +321,11 @@ void HtmlParse::AddRun(std::string_view run)
 }
 
 // Only ordinary content that took in an "&" (just decoded_) can hold a
-// reference that EscapeForeignReferences must escape.
+// reference that EscapeForeignReferences must escape. A streamed node is
+// escaped when it is handed over.
 void HtmlParse::NoteAmpersand(TreeNode& node)
 {
-    if (node.IsCdata() || decoded_.find('&') == std::string::npos)
+    if (sink_ || node.IsCdata() || decoded_.find('&') == std::string::npos)
         return;
     if (withAmpersand_.empty() || withAmpersand_.back() != &node)
         withAmpersand_.push_back(&node);
@@ -402,7 +441,9 @@ void HtmlParse::TrackTables(const Tag& tag)
     if (tag.selfClosing)
         return;
     if (kind == HtmlTagKind::Td && awaitingRow_) {
-        current_ = current_->AppendNewChild("tr");
+        TreeNode* row = current_->AppendNewChild("tr");
+        HandOverFinished();
+        Enter(row);
         openKinds_.push_back(HtmlTagKind::Tr);
     }
     awaitingRow_ = kind == HtmlTagKind::Table;
@@ -484,8 +525,9 @@ void HtmlParse::AddElement(const Tag& tag)
         added = AddParsedElement(tag);
     if (!added)
         return;
+    HandOverFinished();
     if (HtmlTagTable::IsContainer(tag.kind) && !tag.selfClosing) {
-        current_ = added;
+        Enter(added);
         scriptJustOpened_ = tag.kind == HtmlTagKind::Script;
     }
 }
@@ -541,8 +583,41 @@ TreeNode* HtmlParse::AddParsedElement(const Tag& tag)
 // Never above the root: stray end tags at the top level change nothing.
 void HtmlParse::MoveUp()
 {
-    if (current_ != root_.get() && current_->Parent())
-        current_ = current_->Parent();
+    if (current_ == root_.get() || !current_->Parent())
+        return;
+    current_ = current_->Parent();
+    if (sink_)
+        sink_->Left();
+}
+
+void HtmlParse::Enter(TreeNode* element)
+{
+    current_ = element;
+    if (sink_)
+        sink_->Entered(*element);
+}
+
+// Called while streaming once a child has joined the current element: every
+// child before it is finished, since a run joins only the last child and the
+// current element never moves back down into an earlier one. Handing them
+// over at once keeps the nodes in document order: whatever the sink gets
+// later comes after them.
+void HtmlParse::HandOverFinished()
+{
+    if (!sink_)
+        return;
+    const TreeNode* last = current_->LastChild();
+    while (current_->FirstChild() != last) {
+        TreeNode* finished = current_->FirstChild();
+        HandOver(*finished);
+        TreeNode::DeleteTree(finished);
+    }
+}
+
+void HtmlParse::HandOver(TreeNode& node)
+{
+    TreeNode::ForEachInSubtree(&node, [this](TreeNode* n) { EscapeForeignReferences(*n); });
+    sink_->Finished(node);
 }
 
 // The writer keeps "&name;" as written for a long list of HTML names, but
@@ -551,28 +626,30 @@ void HtmlParse::MoveUp()
 // reads back as the same text. Only the nodes NoteAmpersand kept can hold one.
 void HtmlParse::EscapeForeignReferences()
 {
-    std::string fixed;
-    for (TreeNode* node : withAmpersand_) {
-        TreeNode& n = *node;
-        const std::string_view content = n.Content();
-        if (n.IsCdata() || content.find('&') == npos)
-            continue;
-        fixed.clear();
-        size_t done = 0;
-        for (size_t amp = content.find('&'); amp != npos; amp = content.find('&', amp + 1)) {
-            const size_t length = XmlEntities::ReferenceLength(content.substr(amp));
-            if (length <= 2 || IsXmlOwnReference(content.substr(amp + 1, length - 2)))
-                continue;
-            fixed.append(content.substr(done, amp + 1 - done));
-            fixed.append("amp;");
-            done = amp + 1;
-        }
-        if (done > 0) {
-            fixed.append(content.substr(done));
-            n.SetContent(fixed);
-        }
-    }
+    for (TreeNode* node : withAmpersand_)
+        EscapeForeignReferences(*node);
     withAmpersand_.clear();
+}
+
+void HtmlParse::EscapeForeignReferences(TreeNode& node)
+{
+    const std::string_view content = node.Content();
+    if (node.IsCdata() || content.find('&') == npos)
+        return;
+    escaped_.clear();
+    size_t done = 0;
+    for (size_t amp = content.find('&'); amp != npos; amp = content.find('&', amp + 1)) {
+        const size_t length = XmlEntities::ReferenceLength(content.substr(amp));
+        if (length <= 2 || IsXmlOwnReference(content.substr(amp + 1, length - 2)))
+            continue;
+        escaped_.append(content.substr(done, amp + 1 - done));
+        escaped_.append("amp;");
+        done = amp + 1;
+    }
+    if (done > 0) {
+        escaped_.append(content.substr(done));
+        node.SetContent(escaped_);
+    }
 }
 
 } // namespace plentor

@@ -42,6 +42,26 @@ public:
     // Null, with a log line, only when the page exceeds kMaxHtmlBytes.
     TreeNodePtr Convert(std::string_view text, int codePage, LogBase& log);
 
+    // Takes a page's tree as Stream finishes with its parts. Stream holds
+    // only the open elements and the last child of each: every other node
+    // is handed over, with its subtree, once nothing more can join it, and
+    // deleted right after. Nodes come in document order.
+    class Sink {
+    public:
+        virtual ~Sink() = default;
+        // The element that receives new children moved down to element, a
+        // new child of the one before, or back up to its parent.
+        virtual void Entered(const TreeNode& element) = 0;
+        virtual void Left() = 0;
+        // A finished child of the element that receives new children.
+        virtual void Finished(const TreeNode& node) = 0;
+    };
+
+    // The same tree as Convert builds, handed to sink part by part, so that
+    // a large page never costs a whole tree. False, with the same log line,
+    // only when the page exceeds kMaxHtmlBytes.
+    bool Stream(std::string_view text, int codePage, Sink& sink, LogBase& log);
+
 private:
     // What ReadTag learns from a tag's text.
     struct Tag {
@@ -52,8 +72,10 @@ private:
         bool selfClosing = false;
     };
 
+    bool Accepts(std::string_view text, LogBase& log) const;
     void Reset(std::string_view text, int codePage);
     void Run();
+    void Release();
     bool ReadMarkup();
     void ReadDoctype();
     void ReadComment();
@@ -72,9 +94,13 @@ private:
     TreeNode* AddPlainElement(const Tag& tag);
     TreeNode* AddParsedElement(const Tag& tag);
     void MoveUp();
+    void Enter(TreeNode* element);
+    void HandOverFinished();
+    void HandOver(TreeNode& node);
 
     void NoteAmpersand(TreeNode& node);
     void EscapeForeignReferences();
+    void EscapeForeignReferences(TreeNode& node);
 
     std::string_view text_;
     size_t pos_ = 0;
@@ -85,6 +111,7 @@ private:
 
     TreeNodePtr root_;
     TreeNode* current_ = nullptr;               // the element that receives new children
+    Sink* sink_ = nullptr;                      // set while streaming
     std::vector<HtmlTagKind> openKinds_;        // open-element stack
     std::vector<HtmlTagKind> tableKinds_;       // table, tr and td
     std::vector<TreeNode*> withAmpersand_;      // text elements whose content took in an "&"
@@ -100,6 +127,7 @@ private:
 
     std::string cleaned_;                       // scratch: the tag as parsed to an element
     std::string decoded_;                       // scratch: a text run after entity handling
+    std::string escaped_;                       // scratch: content with foreign references escaped
 };
 
 } // namespace plentor

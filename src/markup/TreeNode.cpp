@@ -10,27 +10,6 @@
 
 namespace plentor {
 
-namespace {
-
-// Calls f on top and on every node below it, parents before children.
-template <typename F>
-void ForEachInSubtree(TreeNode* top, F f)
-{
-    TreeNode* n = top;
-    while (n) {
-        f(n);
-        if (n->FirstChild()) {
-            n = n->FirstChild();
-            continue;
-        }
-        while (n != top && !n->NextSibling())
-            n = n->Parent();
-        n = n == top ? nullptr : n->NextSibling();
-    }
-}
-
-} // namespace
-
 void TreeNodeDeleter::operator()(TreeNode* node) const { TreeNode::DeleteTree(node); }
 
 TreeNode::TreeNode() = default;

@@ -103,6 +103,24 @@ public:
     void AddRef();
     static void Release(TreeNode* node);
 
+    // Calls f on top and on every node below it, in document order (parents
+    // before children), without recursion.
+    template <typename Node, typename F>
+    static void ForEachInSubtree(Node* top, F f)
+    {
+        Node* n = top;
+        while (n) {
+            f(n);
+            if (n->FirstChild()) {
+                n = n->FirstChild();
+                continue;
+            }
+            while (n != top && !n->NextSibling())
+                n = n->Parent();
+            n = n == top ? nullptr : n->NextSibling();
+        }
+    }
+
     // Appends this node and its subtree as XML text (with the document's
     // declaration, stylesheets and prolog first when this is the root).
     void GetXml(StringBuffer& out) const;

@@ -6,7 +6,6 @@
 #include "text/AsciiChars.h"
 #include "text/StringBuffer.h"
 
-#include <vector>
 
 namespace plentor {
 
@@ -40,15 +39,13 @@ void ClsHtmlUtil::ExtractPageLinks(const char* pageUrl, std::string_view html, C
         return;
     Html page;
     page.SetHtml(html);
-    std::vector<StringBuffer> hrefs;
-    page.GetLinks(hrefs);
-    for (const StringBuffer& href : hrefs) {
+    page.ForEachLink([&](const StringBuffer& href) {
         if (href.CharAt(0) == '#')
-            continue;
+            return;
         const StringBuffer link = Absolute(pageUrl != nullptr ? pageUrl : "", href);
         if (StartsWithNoCase(link, kWebScheme) && link.ContainsNoCase(siteDomain))
             list.Append(link.GetString());
-    }
+    });
 }
 
 } // namespace plentor

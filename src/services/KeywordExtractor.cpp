@@ -2,9 +2,8 @@
 
 #include "base/LogBase.h"
 #include "base/LogNull.h"
-#include "markup/ClsHtmlToXml.h"
-#include "markup/ClsXml.h"
 #include "markup/HtmlHelp.h"
+#include "markup/HtmlPageText.h"
 #include "services/ParseEngine.h"
 #include "services/WordList.h"
 #include "text/CharsetNames.h"
@@ -13,6 +12,9 @@
 #include "text/StringBuffer.h"
 
 #include <algorithm>
+#include <cassert>
+#include <climits>
+#include <cstring>
 #include <iterator>
 
 namespace plentor {
@@ -46,6 +48,9 @@ constexpr const char* kBoilerplate[] = {
 
 constexpr const char* kExcludedElements = "script|style";
 
+// The text is cleaned in slices of about this size.
+constexpr size_t kSliceBytes = 64 * 1024;
+
 std::string_view View(const DataBuffer& bytes)
 {
     return std::string_view(reinterpret_cast<const char*>(bytes.Data()), bytes.Size());
@@ -56,22 +61,26 @@ std::string_view View(const StringBuffer& text)
     return std::string_view(text.GetString(), static_cast<size_t>(text.GetLength()));
 }
 
-// Every occurrence of from, left to right, becomes to; one pass.
+// Every occurrence of from, left to right, becomes to; one pass. To is
+// never longer than from, so the result is written over the text behind
+// the search, which only reads bytes not yet written.
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to)
 {
+    assert(to.size() <= from.size());
     size_t at = text.find(from);
     if (at == std::string::npos)
         return;
-    std::string out;
-    out.reserve(text.size());
-    size_t read = 0;
+    size_t write = at;
+    size_t read = at;
     for (; at != std::string::npos; at = text.find(from, read)) {
-        out.append(text, read, at - read);
-        out.append(to);
+        std::memmove(text.data() + write, text.data() + read, at - read);
+        write += at - read;
+        std::memcpy(text.data() + write, to.data(), to.size());
+        write += to.size();
         read = at + from.size();
     }
-    out.append(text, read, std::string::npos);
-    text.swap(out);
+    std::memmove(text.data() + write, text.data() + read, text.size() - read);
+    text.resize(write + text.size() - read);
 }
 
 // Each run of c becomes one c: what replacing a doubled c by one c until
@@ -116,18 +125,20 @@ bool Convert(int from, int to, std::string_view bytes, DataBuffer& out)
     return converter.Convert(from, to, bytes.data(), static_cast<unsigned>(bytes.size()), out, quiet);
 }
 
-// The text through UTF-16 and back: invalid sequences and a leading
-// byte-order mark go.
-void ToCleanUtf8(std::string_view text, DataBuffer& out)
+// Where the text's next slice ends: at kSliceBytes or, past it, between
+// two ASCII bytes, where no sequence is cut and none begins (a byte-order
+// mark is dropped at the start of a conversion, not inside one); the whole
+// text when it has no such place.
+size_t SliceEnd(std::string_view text)
 {
-    DataBuffer utf16;
-    Convert(EncodingConvert::kUtf8, EncodingConvert::kUtf16Le, text, utf16);
-    if (utf16.Size() >= 2 && utf16.Data()[0] == 0xFF && utf16.Data()[1] == 0xFE)
-        utf16.RemoveFirst(2);
-    Convert(EncodingConvert::kUtf16Le, EncodingConvert::kUtf8, View(utf16), out);
-    if (out.Size() >= 3 && out.Data()[0] == 0xEF && out.Data()[1] == 0xBB && out.Data()[2] == 0xBF)
-        out.RemoveFirst(3);
+    if (text.size() <= kSliceBytes)
+        return text.size();
+    for (size_t i = kSliceBytes; i < text.size(); ++i)
+        if (static_cast<unsigned char>(text[i - 1]) < 0x80 && static_cast<unsigned char>(text[i]) < 0x80)
+            return i;
+    return text.size();
 }
+
 
 void AppendSpaced(StringBuffer& text, const StringBuffer& part)
 {
@@ -149,16 +160,20 @@ void KeywordExtractor::SuggestTagsFromHtml(std::string_view html, const WordList
 void KeywordExtractor::SuggestTagsFromHtml(std::string_view html, const WordList& stopList, int maxTags,
                                            StringBuffer& tags, LogBase& log)
 {
-    StringBuffer text;
-    CollectPageText(html, text, log);
+    DataBuffer utf8;
+    {
+        StringBuffer text;
+        CollectPageText(html, text, log);
 
-    StringBuffer part;
-    HtmlHelp::GetTitle(html, part);
-    AppendSpaced(text, part);
-    HtmlHelp::GetMetaContent(html, "keywords", part);
-    AppendSpaced(text, part);
-    HtmlHelp::GetMetaContent(html, "description", part);
-    AppendSpaced(text, part);
+        StringBuffer part;
+        HtmlHelp::GetTitle(html, part);
+        AppendSpaced(text, part);
+        HtmlHelp::GetMetaContent(html, "keywords", part);
+        AppendSpaced(text, part);
+        HtmlHelp::GetMetaContent(html, "description", part);
+        AppendSpaced(text, part);
+        ToCleanUtf8(View(text), utf8);
+    }   // the page text goes before its working copies are made
 
     // Pages that name their charset only in the short form (<meta charset=...>)
     // are read by it too, rather than taken for ISO-8859-1.
@@ -168,33 +183,15 @@ void KeywordExtractor::SuggestTagsFromHtml(std::string_view html, const WordList
         HtmlHelp::GetMetaCharsetAttribute(html, charset);
     if (charset.IsEmpty())
         charset.SetString(kDefaultCharset);
-    ExtractKeywords(charset.GetString(), View(text), stopList, maxTags, tags);
+    TagsFromUtf8(charset.GetString(), utf8, stopList, maxTags, tags);
 }
 
 bool KeywordExtractor::CollectPageText(std::string_view html, StringBuffer& text, LogBase& log)
 {
-    // Each stage's input goes as soon as the next stage has what it needs:
-    // the converter's copy of the page before the tree is built, the XML
-    // text before the text is collected, so no more than two of them are
-    // held at once.
-    ClsXml tree;
-    {
-        StringBuffer xml;
-        {
-            ClsHtmlToXml converter;
-            converter.SetHtml(html);
-            if (!converter.ToXml(xml)) {
-                log.LogError("Failed to convert the page to XML; its body text is not used for tags");
-                return false;
-            }
-        }
-        if (!tree.LoadXml(xml)) {
-            log.LogError("Failed to load the page's XML; its body text is not used for tags");
-            return false;
-        }
-    }
-    tree.GetTextOfTag("text", text, kExcludedElements);
-    return true;
+    if (HtmlPageText::Collect(html, kExcludedElements, text, log))
+        return true;
+    log.LogError("Failed to convert the page to XML; its body text is not used for tags");
+    return false;
 }
 
 // ---- text to tags ----------------------------------------------------------
@@ -202,15 +199,25 @@ bool KeywordExtractor::CollectPageText(std::string_view html, StringBuffer& text
 void KeywordExtractor::ExtractKeywords(const char* charsetName, std::string_view text, const WordList& stopList,
                                        int maxTags, StringBuffer& tags)
 {
-    tags.Clear();
     DataBuffer utf8;
     ToCleanUtf8(text, utf8);
+    TagsFromUtf8(charsetName, utf8, stopList, maxTags, tags);
+}
+
+void KeywordExtractor::TagsFromUtf8(const char* charsetName, DataBuffer& utf8, const WordList& stopList,
+                                    int maxTags, StringBuffer& tags)
+{
+    tags.Clear();
     if (utf8.IsEmpty() || maxTags <= 0)
         return;
 
+    // Each copy goes as soon as the next one is made: a large page's text
+    // is held at most twice.
     DataBuffer single;
     const int codePage = ToWorkingCodePage(charsetName, utf8, single);
+    utf8 = DataBuffer();
     std::string work(View(single));
+    single = DataBuffer();
     CleanText(work, codePage);
 
     WordList counter;
@@ -226,6 +233,27 @@ void KeywordExtractor::ExtractKeywords(const char* charsetName, std::string_view
     DataBuffer converted;
     Convert(codePage, EncodingConvert::kUtf8, View(selected), converted);
     tags.AppendDataBuffer(converted);
+}
+
+// Slice by slice, so the wide copy stays small however long the text.
+void KeywordExtractor::ToCleanUtf8(std::string_view text, DataBuffer& out)
+{
+    out.Reserve(static_cast<unsigned>(std::min<size_t>(text.size(), UINT_MAX)));   // the output is never longer
+    DataBuffer utf16;
+    DataBuffer utf8;
+    for (bool first = true; !text.empty(); first = false) {
+        const size_t end = SliceEnd(text);
+        utf16.Clear();
+        Convert(EncodingConvert::kUtf8, EncodingConvert::kUtf16Le, text.substr(0, end), utf16);
+        text.remove_prefix(end);
+        if (first && utf16.Size() >= 2 && utf16.Data()[0] == 0xFF && utf16.Data()[1] == 0xFE)
+            utf16.RemoveFirst(2);
+        utf8.Clear();
+        Convert(EncodingConvert::kUtf16Le, EncodingConvert::kUtf8, View(utf16), utf8);
+        if (first && utf8.Size() >= 3 && utf8.Data()[0] == 0xEF && utf8.Data()[1] == 0xBB && utf8.Data()[2] == 0xBF)
+            utf8.RemoveFirst(3);
+        out.AppendBuffer(utf8);
+    }
 }
 
 int KeywordExtractor::ChooseCodePage(const char* charsetName, std::string_view utf8Text)

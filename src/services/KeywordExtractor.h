@@ -55,8 +55,15 @@ public:
     // with a log line and nothing appended, when the page does not convert.
     static bool CollectPageText(std::string_view html, StringBuffer& text, LogBase& log);
 
+    // Appends the text through UTF-16 and back to out: invalid sequences
+    // and a leading byte-order mark go.
+    static void ToCleanUtf8(std::string_view text, DataBuffer& out);
+
 private:
     static int ToWorkingCodePage(const char* charsetName, const DataBuffer& utf8, DataBuffer& out);
+    // ExtractKeywords once the text is clean UTF-8; utf8 is used up.
+    static void TagsFromUtf8(const char* charsetName, DataBuffer& utf8, const WordList& stopList, int maxTags,
+                             StringBuffer& tags);
 };
 
 } // namespace plentor

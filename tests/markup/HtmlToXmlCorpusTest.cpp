@@ -1,9 +1,12 @@
 // Every page of two large real-world manuals (Debian's python3-doc and
 // apache2-doc packages) through the HTML converter: each result must load
-// back as XML and keep the page's text.
+// back as XML and keep the page's text, and the text read straight from
+// the converter must be the document's.
 #include "markup/ClsHtmlToXml.h"
 
+#include "base/LogNull.h"
 #include "markup/ClsXml.h"
+#include "markup/HtmlPageText.h"
 #include "text/StringBuffer.h"
 
 #include <gtest/gtest.h>
@@ -82,6 +85,11 @@ TEST(HtmlToXmlCorpusTest, EveryPageOfTwoManualsLoadsBackAsXml)
         loaded.GetTextOfTag("text", text, "script|style");
         // Every page of both manuals has readable text; losing it all is a fault.
         EXPECT_FALSE(text.IsEmpty()) << files[i];
+        // Page info reads the same text straight from the converter.
+        StringBuffer collected;
+        LogNull log;
+        EXPECT_TRUE(HtmlPageText::Collect(page, "script|style", collected, log)) << files[i];
+        EXPECT_TRUE(collected == text) << files[i];
     }
 }
 

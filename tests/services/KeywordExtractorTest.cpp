@@ -1,12 +1,16 @@
 #include "services/KeywordExtractor.h"
 
+#include "base/LogNull.h"
 #include "log/Logger.h"
 #include "services/StopWords.h"
 #include "services/WordList.h"
+#include "text/DataBuffer.h"
+#include "text/EncodingConvert.h"
 #include "text/StringBuffer.h"
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 
 namespace plentor {
@@ -206,6 +210,41 @@ TEST(KeywordExtractorTest, CollectPageTextSkipsScriptAndStyle)
         EXPECT_NE(collected.find(word), std::string::npos) << word << " in " << collected;
     for (const char* word : {"code", "p{}"})
         EXPECT_EQ(collected.find(word), std::string::npos) << word << " in " << collected;
+}
+
+// A long text is cleaned in slices; the result must be that of one round
+// trip through UTF-16 of the whole text, whatever falls at the cuts: broken
+// and whole sequences, byte-order marks, lone surrogates, runs with no
+// ASCII pair to cut at.
+TEST(KeywordExtractorTest, CleaningALongTextEqualsOneRoundTrip)
+{
+    const char* const kPieces[] = {"a", "b ", "\xEF\xBB\xBF", "\xC3\xA9", "\xC3", "\xA9", "\xE2\x82\xAC", "\xE2\x82",
+                                   "\xED\xA0\x80", "\xF0\x9F\x98\x80", "\xF0\x9F", "\xFF", "\xFE", "\x80"};
+    std::string text = "\xEF\xBB\xBF\xEF\xBB\xBF";   // the first mark goes, the second is the text's own
+    for (unsigned i = 0, seed = 11; text.size() < 600 * 1024; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        if (i % 20000 == 0)
+            for (int k = 0; k < 36 * 1024; ++k)
+                text += "\xC3\xA9";   // longer than a slice, with nowhere to cut
+        text += kPieces[(seed >> 16) % std::size(kPieces)];
+    }
+    // The reference: the whole text through UTF-16 and back at once.
+    EncodingConvert converter;
+    LogNull quiet;
+    DataBuffer utf16;
+    converter.Convert(EncodingConvert::kUtf8, EncodingConvert::kUtf16Le, text.data(),
+                      static_cast<unsigned>(text.size()), utf16, quiet);
+    if (utf16.Size() >= 2 && utf16.Data()[0] == 0xFF && utf16.Data()[1] == 0xFE)
+        utf16.RemoveFirst(2);
+    DataBuffer expected;
+    converter.Convert(EncodingConvert::kUtf16Le, EncodingConvert::kUtf8, utf16.Data(), utf16.Size(), expected, quiet);
+    if (expected.Size() >= 3 && expected.Data()[0] == 0xEF)
+        expected.RemoveFirst(3);
+
+    DataBuffer cleaned;
+    KeywordExtractor::ToCleanUtf8(text, cleaned);
+    ASSERT_GT(cleaned.Size(), 300u * 1024);
+    EXPECT_TRUE(cleaned.Equals(expected.Data(), expected.Size()));
 }
 
 } // namespace
