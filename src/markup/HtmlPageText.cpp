@@ -32,17 +32,7 @@ bool HtmlPageText::Collect(std::string_view html, std::string_view exclude, Stri
     return true;
 }
 
-HtmlPageText::HtmlPageText(std::string_view exclude)
-{
-    for (size_t start = 0; start <= exclude.size();) {
-        size_t bar = exclude.find('|', start);
-        if (bar == std::string_view::npos)
-            bar = exclude.size();
-        if (bar > start)
-            excluded_.push_back(exclude.substr(start, bar - start));
-        start = bar + 1;
-    }
-}
+HtmlPageText::HtmlPageText(std::string_view exclude) : excluded_(TreeNode::SplitNameList(exclude)) {}
 
 bool HtmlPageText::IsExcluded(std::string_view tag) const
 {

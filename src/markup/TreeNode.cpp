@@ -179,15 +179,7 @@ void TreeNode::GetXml(StringBuffer& out) const { XmlWriter::Write(*this, out); }
 
 void TreeNode::GetTextOfTag(std::string_view tag, StringBuffer& out, std::string_view exclude) const
 {
-    std::vector<std::string_view> excluded;
-    for (size_t start = 0; start <= exclude.size();) {
-        size_t bar = exclude.find('|', start);
-        if (bar == std::string_view::npos)
-            bar = exclude.size();
-        if (bar > start)
-            excluded.push_back(exclude.substr(start, bar - start));
-        start = bar + 1;
-    }
+    const std::vector<std::string_view> excluded = SplitNameList(exclude);
     auto isExcluded = [&excluded](std::string_view name) {
         for (std::string_view e : excluded)
             if (e == name)
@@ -219,6 +211,20 @@ void TreeNode::GetTextOfTag(std::string_view tag, StringBuffer& out, std::string
         for (const TreeNode* c = parent->firstChild_; c; c = c->nextSibling_)
             toVisit.push_back(c);
     }
+}
+
+std::vector<std::string_view> TreeNode::SplitNameList(std::string_view names)
+{
+    std::vector<std::string_view> list;
+    for (size_t start = 0; start <= names.size();) {
+        size_t bar = names.find('|', start);
+        if (bar == std::string_view::npos)
+            bar = names.size();
+        if (bar > start)
+            list.push_back(names.substr(start, bar - start));
+        start = bar + 1;
+    }
+    return list;
 }
 
 void TreeNode::LinkAsLastChild(TreeNode* child)

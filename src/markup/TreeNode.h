@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace plentor {
 
@@ -129,6 +130,8 @@ public:
     // this node, separated by single spaces; the subtrees of nodes whose tag
     // is in exclude (names separated by "|") are not entered.
     void GetTextOfTag(std::string_view tag, StringBuffer& out, std::string_view exclude) const;
+    // The names of a list such as GetTextOfTag's exclude, empty ones left out.
+    static std::vector<std::string_view> SplitNameList(std::string_view names);
 
 private:
     TreeNode();
