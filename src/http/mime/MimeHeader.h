@@ -22,6 +22,10 @@ public:
     static constexpr unsigned kMaxHeaderBytes = 1u << 20;
     // Lines read from one header; the rest is left out.
     static constexpr int kMaxLines = 100000;
+    // Fields a Clear keeps for the next Parse to fill again: a header read
+    // per response on a kept-alive connection has about ten, and a reused
+    // field keeps its buffers. More than this are freed.
+    static constexpr size_t kMaxSpareFields = 32;
 
     MimeHeader();
     MimeHeader(const MimeHeader& other);
@@ -71,9 +75,13 @@ private:
     class Parser;
 
     const MimeField* FindField(const char* name) const;
+    // An empty field to parse into: a spare one when there is one.
+    std::unique_ptr<MimeField> TakeSpareField();
+    void KeepSpareField(std::unique_ptr<MimeField> field);
 
     int codePage_ = 0;
     std::vector<std::unique_ptr<MimeField>> fields_;
+    std::vector<std::unique_ptr<MimeField>> spare_;   // cleared fields, up to kMaxSpareFields
 };
 
 } // namespace plentor
