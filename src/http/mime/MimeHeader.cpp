@@ -312,6 +312,15 @@ bool MimeHeader::GetField(const char* name, StringBuffer& out) const
 
 bool MimeHeader::HasField(const char* name) const { return FindField(name) != nullptr; }
 
+bool MimeHeader::ViewField(const char* name, std::string_view& value) const
+{
+    const MimeField* field = FindField(name);
+    if (!field)
+        return false;
+    value = std::string_view(field->GetValue().GetString(), static_cast<size_t>(field->GetValue().GetLength()));
+    return true;
+}
+
 bool MimeHeader::GetFieldParam(const char* fieldName, const char* paramName, StringBuffer& out) const
 {
     const MimeField* field = FindField(fieldName);

@@ -3,6 +3,7 @@
 #include "text/ZentrelObject.h"
 
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace plentor {
@@ -41,6 +42,9 @@ public:
     // Appends the value of the first field of that name; false when absent.
     bool GetField(const char* name, StringBuffer& out) const;
     bool HasField(const char* name) const;
+    // Points value at the value of the first field of that name, as it is
+    // held (until the header changes); false when absent. Nothing is copied.
+    bool ViewField(const char* name, std::string_view& value) const;
 
     // Appends the value of a parameter ("charset") of the first field of that
     // name; quotes around the value are dropped. False when there is none.
