@@ -53,13 +53,15 @@ std::string_view HeaderPart(std::string_view text)
 // Whether every CR of text is followed by LF and every LF follows a CR.
 bool HasCrLfLineEndsOnly(std::string_view text)
 {
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))
+    // Every LF after a CR, and no more CRs than LFs: then every CR is one
+    // of those before an LF.
+    size_t lines = 0;
+    for (size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1)) {
+        if (at == 0 || text[at - 1] != '\r')
             return false;
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
-            return false;
+        ++lines;
     }
-    return true;
+    return static_cast<size_t>(std::count(text.begin(), text.end(), '\r')) == lines;
 }
 
 // Every CR removed and every LF written as CR LF: CR LF, bare LF and bare CR
