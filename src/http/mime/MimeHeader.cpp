@@ -246,7 +246,7 @@ private:
 
     MimeHeader& header_;
     std::string_view field_;     // the one line of the field being collected
-    std::string joinedText_;    // the field with its continuation lines, or converted
+    std::string joinedText_;     // the field with its continuation lines, or converted
     bool joined_ = false;        // the field being collected is joinedText_
     bool open_ = false;          // a field is being collected
 };
