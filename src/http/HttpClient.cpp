@@ -249,27 +249,36 @@ bool HttpClient::Get(const char* url, HttpControl& control, DataBuffer& body, Ht
 // Steps before any network work: blank pages, URL limits, splitting, TLS.
 bool HttpClient::CheckUrl(const char* url, HttpControl& control, Target& target, LogBase& log)
 {
-    target.url.SetString(url);
     if (static_cast<int>(std::strlen(url)) > control.maxUrlLen) {
         log.LogError("URL is longer than the maximum allowed length.");
         log.LogDataLong("maxUrlLen", control.maxUrlLen);
         log.LogData("url", url);
         return false;
     }
-    StringBuffer login, password, fragment;
-    if (!ZentrelUrl::CrackUrl(url, target.host, target.port, login, password, target.path, target.query,
-                              fragment) ||
-        target.host.IsEmpty()) {
+    if (!SplitTarget(url, target)) {
         log.LogError("Failed to parse URL");
         log.LogData("url", url);
         return false;
     }
-    if (target.path.IsEmpty()) target.path.SetString("/");
-    target.tls = IsTlsUrl(url);
     if (target.tls && control.HasProxy()) {
         log.LogError("Proxies for SSL are not yet supported.");
         return false;
     }
+    return true;
+}
+
+bool HttpClient::SplitTarget(const char* url, Target& target)
+{
+    if (!target.url.IsEmpty() && target.url.Equals(url)) return true;
+    target.url.Clear();
+    StringBuffer login, password, fragment;
+    if (!ZentrelUrl::CrackUrl(url, target.host, target.port, login, password, target.path, target.query,
+                              fragment) ||
+        target.host.IsEmpty())
+        return false;
+    if (target.path.IsEmpty()) target.path.SetString("/");
+    target.tls = IsTlsUrl(url);
+    target.url.SetString(url);
     return true;
 }
 
@@ -289,7 +298,11 @@ bool HttpClient::CoreGet(const char* url, int depth, Mode mode, const Origin& or
         log.LogData("url", url);
         return true;
     }
-    Target target;
+    // The first GET of a call keeps its split for the next call, which
+    // usually names the same URL; redirects and retries, running while it is
+    // in use, split their own.
+    Target retry;
+    Target& target = depth == 0 ? lastTarget_ : retry;
     if (!CheckUrl(url, control, target, log)) return false;
     std::optional<Origin> first;
     if (!origin.known) first.emplace(Origin{target.host, target.port, true});
@@ -373,11 +386,11 @@ bool HttpClient::ConnectForGet(const Target& target, Mode mode, HttpConnection& 
 bool HttpClient::SendGet(HttpConnection& socket, Exchange& x)
 {
     const bool sendAuth = x.target.host.EqualsBufferNoCase(x.origin.host) && x.target.port == x.origin.port;
-    StringBuffer request;
-    RequestText::BuildGet(x.target, sendAuth, x.control, x.cache, request, x.log);
+    requestText_.Clear();
+    RequestText::BuildGet(x.target, sendAuth, x.control, x.cache, requestText_, x.log);
     bool notWritable = false;
-    if (socket.SendRequest(request.GetString(), static_cast<unsigned>(request.GetLength()), kWritableWaitSecs, x.log,
-                           notWritable))
+    if (socket.SendRequest(requestText_.GetString(), static_cast<unsigned>(requestText_.GetLength()),
+                           kWritableWaitSecs, x.log, notWritable))
         return true;
     x.result.connectionLost = true;
     if (notWritable) {

@@ -87,6 +87,9 @@ private:
     bool CoreGet(const Target& target, int depth, Mode mode, const Origin& origin, HttpControl& control,
                  DataBuffer& body, HttpResult& result, LogBase& log);
     bool CheckUrl(const char* url, HttpControl& control, Target& target, LogBase& log);
+    // Splits url into target, unless target holds that URL's split already;
+    // false when it does not split or names no host.
+    static bool SplitTarget(const char* url, Target& target);
     // One GET in progress: what it asks for, how deep in redirects it is,
     // and where its answer goes.
     struct Exchange {
@@ -138,6 +141,8 @@ private:
     bool useTls_ = false;
     HttpConnection socket_;   // plain socket or TLS channel, as the server needs
     BodySink* sink_ = nullptr;   // where a streamed GET in progress puts its final body; null: buffered
+    Target lastTarget_;          // the split of the last URL asked for at depth 0
+    StringBuffer requestText_;   // the GET being sent; kept for its block
 };
 
 } // namespace plentor

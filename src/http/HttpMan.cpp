@@ -5,6 +5,7 @@
 #include "http/ClsHttpRequest.h"
 #include "http/ClsHttpResponse.h"
 #include "markup/HtmlHelp.h"
+#include "text/AsciiChars.h"
 #include "text/CharsetNames.h"
 #include "text/DataBuffer.h"
 #include "text/EncodingConvert.h"
@@ -26,12 +27,16 @@ bool HasHighByte(const DataBuffer& body)
     return !body.IsAscii7();
 }
 
-StringBuffer Trimmed(const char* url)
+// url without white space at either end; copied into held only when it has
+// some there, as a URL seldom does.
+const char* Trimmed(const char* url, StringBuffer& held)
 {
-    StringBuffer trimmed;
-    trimmed.SetString(url != nullptr ? url : "");
-    trimmed.Trim();
-    return trimmed;
+    if (url == nullptr) return "";
+    const std::string_view text(url);
+    if (text.empty() || (!AsciiChars::IsSpace(text.front()) && !AsciiChars::IsSpace(text.back()))) return url;
+    held.SetString(url);
+    held.Trim();
+    return held.GetString();
 }
 
 } // namespace
@@ -66,16 +71,18 @@ bool HttpMan::Judge(bool transferred) const
 
 bool HttpMan::QuickGetBytes(const char* url, DataBuffer& out)
 {
-    const StringBuffer trimmed = Trimmed(url);
+    StringBuffer held;
+    const char* trimmed = Trimmed(url, held);
     result_.Reset();
-    return Judge(FetchRaw(trimmed.GetString(), out));
+    return Judge(FetchRaw(trimmed, out));
 }
 
 bool HttpMan::QuickGetToSink(const char* url, BodySink& sink)
 {
-    const StringBuffer trimmed = Trimmed(url);
+    StringBuffer held;
+    const char* trimmed = Trimmed(url, held);
     result_.Reset();
-    return Judge(pool_.QuickGet(trimmed.GetString(), control_, sink, result_, log_));
+    return Judge(pool_.QuickGet(trimmed, control_, sink, result_, log_));
 }
 
 bool HttpMan::QuickGetHtml(const char* url, StringBuffer& out)

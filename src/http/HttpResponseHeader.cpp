@@ -1,6 +1,7 @@
 #include "http/HttpResponseHeader.h"
 
 #include "base/LogBase.h"
+#include "text/AsciiChars.h"
 #include "text/DataBuffer.h"
 
 #include <algorithm>
@@ -87,22 +88,19 @@ bool HttpResponseHeader::ParseStatusLine()
 
 void HttpResponseHeader::ReadContentLength(LogBase& log)
 {
-    StringBuffer value;
-    hasContentLength_ = fields_.GetField("Content-Length", value);
+    std::string_view value;
+    hasContentLength_ = fields_.ViewField("Content-Length", value);
     if (!hasContentLength_)
         return;
-    value.Trim();
+    const std::string_view text = AsciiChars::Trim(value);
     bool clamped = false;
-    const std::string_view text(value.GetString(), static_cast<size_t>(value.GetLength()));
     contentLengthInvalid_ = !ReadNumber(text, contentLength_, clamped) ||
                             text.find_first_not_of("0123456789") != std::string_view::npos;
-    if (contentLengthInvalid_) {
+    if (contentLengthInvalid_)
         contentLength_ = 0;
-        log.LogError("Invalid Content-Length");
-        log.LogData("contentLength", value.GetString());
-    } else if (clamped) {
-        log.LogError("Content-Length too large");
-        log.LogData("contentLength", value.GetString());
+    if (contentLengthInvalid_ || clamped) {
+        log.LogError(contentLengthInvalid_ ? "Invalid Content-Length" : "Content-Length too large");
+        log.LogData("contentLength", StringBuffer(text.data(), static_cast<int>(text.size())).GetString());
     }
 }
 

@@ -3,6 +3,8 @@
 #include "http/mime/MimeHeader.h"
 #include "text/StringBuffer.h"
 
+#include <string_view>
+
 namespace plentor {
 
 class DataBuffer;
@@ -28,6 +30,7 @@ public:
 
     bool GetField(const char* name, StringBuffer& out) const { return fields_.GetField(name, out); }
     bool HasField(const char* name) const { return fields_.HasField(name); }
+    bool ViewField(const char* name, std::string_view& value) const { return fields_.ViewField(name, value); }
     bool GetFieldParam(const char* field, const char* param, StringBuffer& out) const
     {
         return fields_.GetFieldParam(field, param, out);

@@ -27,10 +27,8 @@ void AppendLine(StringBuffer& out, const char* name, const StringBuffer& value)
 void AppendHostLine(StringBuffer& out, const StringBuffer& host, int port, bool tls)
 {
     if (host.IsEmpty()) return;
-    StringBuffer value;
-    RequestText::HostFieldValue(host, port, tls, value);
     out.Append("Host: ");
-    out.AppendBuffer(value);
+    RequestText::HostFieldValue(host, port, tls, out);
     out.Append(kCrLf);
 }
 
@@ -38,7 +36,7 @@ void AppendHostLine(StringBuffer& out, const StringBuffer& host, int port, bool 
 
 void RequestText::HostFieldValue(const StringBuffer& host, int port, bool tls, StringBuffer& out)
 {
-    out = host;
+    out.AppendBuffer(host);
     if (port != (tls ? ZentrelUrl::kHttpsPort : ZentrelUrl::kHttpPort)) {
         out.AppendChar(':');
         out.AppendInt(port);

@@ -27,8 +27,9 @@ public:
     // target is the server the credentials were given for.
     static void BuildGet(const RequestTarget& target, bool sendAuth, HttpControl& control,
                          const HttpCacheHooks& cache, StringBuffer& out, LogBase& log);
-    // The Host field's value: the port is named when it is not the scheme's
-    // own, since a server on another port may route or build its redirects by it.
+    // Appends the Host field's value: the port is named when it is not the
+    // scheme's own, since a server on another port may route or build its
+    // redirects by it.
     static void HostFieldValue(const StringBuffer& host, int port, bool tls, StringBuffer& out);
     // "Basic ..." for the settings' credentials; empty without them.
     static void BasicAuthorization(const HttpControl& control, StringBuffer& out);

@@ -160,6 +160,13 @@ std::string LocalPathOf(const char* path)
 
 // ---- construction -------------------------------------------------------
 
+char* StringBuffer::SharedEmpty()
+{
+    // Never written: every write allocates a block of its own first.
+    static const char empty[1] = "";
+    return const_cast<char*>(empty);
+}
+
 StringBuffer::StringBuffer() { InitEmpty(kDefaultGrowBy, kDefaultGrowBy); }
 
 StringBuffer::StringBuffer(int growBy)
@@ -177,6 +184,7 @@ StringBuffer::StringBuffer(const void* bytes, int n)
         return;
     }
     InitEmpty(n + 1, kDefaultGrowBy);
+    data_ = Allocate(n + 1);
     std::memcpy(data_, bytes, static_cast<size_t>(n));
     length_ = n;
     data_[n] = '\0';
@@ -209,7 +217,8 @@ StringBuffer& StringBuffer::operator=(StringBuffer&& other) noexcept
     other.Check();
     if (this == &other)
         return *this;
-    std::free(data_);
+    if (Allocated())
+        std::free(data_);
     data_ = other.data_;
     capacity_ = other.capacity_;
     length_ = other.length_;
@@ -221,7 +230,8 @@ StringBuffer& StringBuffer::operator=(StringBuffer&& other) noexcept
 StringBuffer::~StringBuffer()
 {
     Check();   // a second destruction stops here instead of freeing twice
-    std::free(data_);
+    if (Allocated())
+        std::free(data_);
     *reinterpret_cast<volatile uint8_t*>(&marker_) = 0;
     FillDead(&data_, sizeof data_);
     FillDead(&capacity_, sizeof capacity_);
@@ -241,8 +251,7 @@ StringBuffer StringBuffer::FromSystemString(const char16_t* text)
 
 void StringBuffer::InitEmpty(int capacity, int growBy)
 {
-    data_ = Allocate(capacity);
-    data_[0] = '\0';
+    data_ = SharedEmpty();
     capacity_ = capacity;
     length_ = 0;
     growBy_ = growBy;
@@ -251,6 +260,8 @@ void StringBuffer::InitEmpty(int capacity, int growBy)
 
 bool StringBuffer::PointsInto(const void* p) const
 {
+    if (!Allocated())
+        return false;
     auto a = reinterpret_cast<uintptr_t>(p);
     auto start = reinterpret_cast<uintptr_t>(data_);
     return a >= start && a < start + static_cast<uintptr_t>(capacity_);
@@ -270,15 +281,17 @@ int StringBuffer::GrownCapacity(int64_t newLength, Growth growth)
 void StringBuffer::EnsureRoom(int n, Growth growth)
 {
     int64_t newLength = static_cast<int64_t>(length_) + n;
-    if (newLength + 1 <= capacity_)
+    const bool fits = newLength + 1 <= capacity_;
+    if (fits && Allocated())
         return;
-    int capacity = GrownCapacity(newLength, growth);
+    int capacity = fits ? capacity_ : GrownCapacity(newLength, growth);
     // realloc keeps the bytes; for large blocks it can move pages instead of copying.
-    void* p = std::realloc(data_, static_cast<size_t>(capacity));
+    void* p = std::realloc(Allocated() ? data_ : nullptr, static_cast<size_t>(capacity));
     if (!p)
         FatalTooLarge();
     data_ = static_cast<char*>(p);
     capacity_ = capacity;
+    data_[length_] = '\0';
 }
 
 char* StringBuffer::NewBlockFor(int64_t newLength, int& capacity)
@@ -290,7 +303,8 @@ char* StringBuffer::NewBlockFor(int64_t newLength, int& capacity)
 void StringBuffer::InstallBlock(char* block, int capacity, int length)
 {
     block[length] = '\0';
-    std::free(data_);
+    if (Allocated())
+        std::free(data_);
     data_ = block;
     capacity_ = capacity;
     length_ = length;
@@ -312,7 +326,7 @@ void StringBuffer::Append(const char* text)
     const char* src = offset == SIZE_MAX ? text : data_ + offset;
     std::memmove(data_ + length_, src, static_cast<size_t>(n));
     length_ += n;
-    data_[length_] = '\0';
+    Terminate();
 }
 
 void StringBuffer::AppendBytes(const void* bytes, int n)
@@ -326,7 +340,7 @@ void StringBuffer::AppendBytes(const void* bytes, int n)
     const char* src = offset == SIZE_MAX ? text : data_ + offset;
     std::memmove(data_ + length_, src, static_cast<size_t>(n));
     length_ += n;
-    data_[length_] = '\0';
+    Terminate();
 }
 
 void StringBuffer::AppendChar(char c) { AppendRepeated(c, 1); }
@@ -339,7 +353,7 @@ void StringBuffer::AppendRepeated(char c, int n)
     EnsureRoom(n, Growth::Bytes);
     std::memset(data_ + length_, c, static_cast<size_t>(n));
     length_ += n;
-    data_[length_] = '\0';
+    Terminate();
 }
 
 void StringBuffer::AppendInt(int64_t n)
@@ -384,7 +398,7 @@ void StringBuffer::Splice(int position, int removeCount, const char* bytes, int 
     std::memmove(at + n, at + removeCount, static_cast<size_t>(length_ - position - removeCount));
     std::memcpy(at, bytes, static_cast<size_t>(n));
     length_ += n - removeCount;
-    data_[length_] = '\0';
+    Terminate();
 }
 
 // ---- set ----------------------------------------------------------------
@@ -393,18 +407,17 @@ void StringBuffer::SetBytes(const char* bytes, int n)
 {
     if (PointsInto(bytes)) {
         std::memmove(data_, bytes, static_cast<size_t>(n));
-    } else {
-        if (n + 1 > capacity_) {
+    } else if (n > 0) {
+        if (n + 1 > capacity_ || !Allocated()) {
             length_ = 0;
             int capacity = 0;
             char* block = NewBlockFor(n, capacity);
             InstallBlock(block, capacity, 0);
         }
-        if (n > 0)
-            std::memcpy(data_, bytes, static_cast<size_t>(n));
+        std::memcpy(data_, bytes, static_cast<size_t>(n));
     }
     length_ = n;
-    data_[n] = '\0';
+    Terminate();
 }
 
 void StringBuffer::SetString(const char* text)
@@ -425,7 +438,7 @@ void StringBuffer::Clear()
 {
     Check();
     length_ = 0;
-    data_[0] = '\0';
+    Terminate();
 }
 
 // ---- capacity -----------------------------------------------------------
@@ -443,6 +456,10 @@ void StringBuffer::ShrinkToFit()
     constexpr int kMaxSpare = 4;   // not worth a new block for fewer spare bytes
     if (capacity_ - (length_ + 1) <= kMaxSpare)
         return;
+    if (!Allocated()) {
+        capacity_ = length_ + 1;
+        return;
+    }
     void* p = std::realloc(data_, static_cast<size_t>(length_) + 1);
     if (!p)
         return;   // the old block is still valid
@@ -453,7 +470,8 @@ void StringBuffer::ShrinkToFit()
 char* StringBuffer::Detach()
 {
     Check();
-    char* block = data_;
+    char* block = Allocated() ? data_ : Allocate(1);
+    block[length_] = '\0';
     InitEmpty(growBy_, growBy_);
     return block;
 }
@@ -472,7 +490,7 @@ void StringBuffer::TrimWhere(const bool (&strip)[256])
     if (start > 0)
         std::memmove(data_, data_ + start, static_cast<size_t>(end - start));
     length_ = end - start;
-    data_[length_] = '\0';
+    Terminate();
 }
 
 void StringBuffer::Trim() { TrimWhere(kWhitespace.has); }
@@ -488,7 +506,7 @@ void StringBuffer::TruncateAt(char c)
     if (!p)
         return;
     length_ = static_cast<int>(static_cast<const char*>(p) - data_);
-    data_[length_] = '\0';
+    Terminate();
 }
 
 void StringBuffer::DropLast(int n)
@@ -497,7 +515,7 @@ void StringBuffer::DropLast(int n)
     if (n <= 0)
         return;
     length_ = n >= length_ ? 0 : length_ - n;
-    data_[length_] = '\0';
+    Terminate();
 }
 
 void StringBuffer::EraseRange(int position, int count)
@@ -523,7 +541,7 @@ int StringBuffer::RemoveCharFrom(char c, int position)
             data_[w++] = data_[r];
     }
     length_ -= removed;
-    data_[length_] = '\0';
+    Terminate();
     return removed;
 }
 
@@ -618,7 +636,7 @@ int StringBuffer::ReplaceAll(const char* s, const char* t)
     std::memmove(w, text.data() + r, text.size() - r);
     if (out == data_) {
         length_ = static_cast<int>(newLength);
-        data_[length_] = '\0';
+        Terminate();
     } else {
         InstallBlock(out, capacity, static_cast<int>(newLength));
     }
@@ -838,7 +856,7 @@ void StringBuffer::CollapseWhitespace()
         data_[w++] = c;
     }
     length_ = w;
-    data_[w] = '\0';
+    Terminate();
 }
 
 void StringBuffer::NormaliseCrLf()
@@ -869,7 +887,7 @@ void StringBuffer::CrLfToLf()
         data_[w++] = data_[r];
     }
     length_ = w;
-    data_[w] = '\0';
+    Terminate();
 }
 
 // ---- entities and numbers -----------------------------------------------
@@ -948,7 +966,7 @@ void StringBuffer::AppendHexDump(const void* bytes, int n)
             *w++ = '\n';
     }
     length_ = static_cast<int>(w - data_);
-    data_[length_] = '\0';
+    Terminate();
 }
 
 bool StringBuffer::HexDecodeTo(DataBuffer& out) const

@@ -163,7 +163,13 @@ private:
     };
 
     void Check() const { if (marker_ != kAlive) FatalBadObject("StringBuffer"); }
+    // An empty buffer gets its block on its first write: many are made, for
+    // a part that turns out empty or a result that is never filled.
     void InitEmpty(int capacity, int growBy);
+    static char* SharedEmpty();
+    bool Allocated() const { return data_ != SharedEmpty(); }
+    // Writes the terminator after the text; the shared empty text has one.
+    void Terminate() { if (Allocated()) data_[length_] = '\0'; }
     bool PointsInto(const void* p) const;
 
     // Makes room for n more bytes plus the terminator.
@@ -183,8 +189,8 @@ private:
     bool ConvertBetween(int fromCodePage, int toCodePage);
 
     uint8_t marker_ = kAlive;
-    char* data_ = nullptr;       // never null; data_[length_] is always 0
-    int capacity_ = 0;           // bytes allocated for data_
+    char* data_ = nullptr;       // never null; data_[length_] is always 0; SharedEmpty() until the first write
+    int capacity_ = 0;           // bytes of data_'s block, or of the block the first write allocates
     int length_ = 0;             // bytes of text, without the terminator
     int growBy_ = kDefaultGrowBy;
 };

@@ -338,6 +338,52 @@ TEST_F(HttpClientTest, RefusedUrls)
     }
 }
 
+// The client keeps the split of the last URL it was asked for: a repeated
+// URL is still checked against the settings, an unsplittable one keeps
+// failing, and another URL replaces what was kept.
+TEST_F(HttpClientTest, RepeatedAndChangingUrlsOnOneClient)
+{
+    ScriptedServer server({[](ScriptedConnection& c) {
+        for (int i = 0; i < 3; ++i) {
+            c.ReadRequest();
+            c.Send(LengthResponse("ok"));
+        }
+        c.WaitForClose();
+    }});
+    const std::string a = UrlOf(server, "/a");
+    const std::string b = UrlOf(server, "/b?x=1");
+    struct Step {
+        std::string url;
+        int maxUrlLen;
+        const char* target;   // what the server is asked for; null: refused
+        const char* logged;   // for a refused step
+    };
+    const Step steps[] = {
+        {a, 2000, "/a", nullptr},
+        {b, 2000, "/b?x=1", nullptr},
+        {b, 10, nullptr, "URL is longer than the maximum allowed length."},
+        {"http:///nohost", 2000, nullptr, "Failed to parse URL"},
+        {"http:///nohost", 2000, nullptr, "Failed to parse URL"},
+        {a, 2000, "/a", nullptr},
+    };
+    size_t asked = 0;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.url + " " + std::to_string(step.maxUrlLen));
+        control.maxUrlLen = step.maxUrlLen;
+        log.ClearLog();
+        if (step.target == nullptr) {
+            EXPECT_FALSE(Get(step.url));
+            EXPECT_NE(LogText(log).find(step.logged), std::string::npos) << LogText(log);
+            continue;
+        }
+        ASSERT_TRUE(Get(step.url)) << LogText(log);
+        ASSERT_EQ(server.Requests().size(), ++asked);
+        EXPECT_EQ(TargetOf(server.Requests().back()), step.target);
+    }
+    client.Close();
+    EXPECT_EQ(server.Connections(), 1);
+}
+
 TEST_F(HttpClientTest, AboutBlankSucceedsWithoutNetwork)
 {
     EXPECT_TRUE(Get("about:blank"));

@@ -185,6 +185,54 @@ TEST(StringBufferTest, CopyAndMoveLeaveBothSidesUsable)
     EXPECT_TRUE(c == a);
 }
 
+// An empty buffer has no block of its own until it is first written: every
+// operation that leaves it empty must work without one, and the buffer must
+// take text afterwards as a written one does.
+TEST(StringBufferTest, OperationsOnANeverWrittenBuffer)
+{
+    struct Case {
+        const char* name;
+        void (*op)(StringBuffer&);
+        int capacity;   // afterwards
+    };
+    const Case cases[] = {
+        {"Clear", [](StringBuffer& sb) { sb.Clear(); }, 200},
+        {"Trim", [](StringBuffer& sb) { sb.Trim(); }, 200},
+        {"TrimPunctuation", [](StringBuffer& sb) { sb.TrimPunctuation(); }, 200},
+        {"TruncateAt", [](StringBuffer& sb) { sb.TruncateAt('x'); }, 200},
+        {"DropLast", [](StringBuffer& sb) { sb.DropLast(3); }, 200},
+        {"EraseRange", [](StringBuffer& sb) { sb.EraseRange(0, 2); }, 200},
+        {"RemoveChar", [](StringBuffer& sb) { sb.RemoveChar('a'); }, 200},
+        {"ReplaceAll", [](StringBuffer& sb) { sb.ReplaceAll("a", "bb"); }, 200},
+        {"ToLower", [](StringBuffer& sb) { sb.ToLower(); }, 200},
+        {"CollapseWhitespace", [](StringBuffer& sb) { sb.CollapseWhitespace(); }, 200},
+        {"NormaliseCrLf", [](StringBuffer& sb) { sb.NormaliseCrLf(); }, 200},
+        {"CrLfToLf", [](StringBuffer& sb) { sb.CrLfToLf(); }, 200},
+        {"EncodeBasicEntities", [](StringBuffer& sb) { sb.EncodeBasicEntities(); }, 200},
+        {"SetString empty", [](StringBuffer& sb) { sb.SetString(""); }, 200},
+        {"SetString null", [](StringBuffer& sb) { sb.SetString(nullptr); }, 200},
+        {"SetFromBuffer empty", [](StringBuffer& sb) { sb.SetFromBuffer(StringBuffer()); }, 200},
+        {"AppendBuffer empty", [](StringBuffer& sb) { sb.AppendBuffer(StringBuffer()); }, 200},
+        {"AppendBytes none", [](StringBuffer& sb) { sb.AppendBytes("abc", 0); }, 200},
+        {"Reserve within capacity", [](StringBuffer& sb) { sb.Reserve(10); }, 200},
+        {"Reserve beyond capacity", [](StringBuffer& sb) { sb.Reserve(300); }, 300 + 200},
+        {"ShrinkToFit", [](StringBuffer& sb) { sb.ShrinkToFit(); }, 1},
+        {"Detach", [](StringBuffer& sb) { std::free(sb.Detach()); }, 200},
+        {"moved from", [](StringBuffer& sb) { StringBuffer taken(std::move(sb)); }, 4},
+        {"moved into", [](StringBuffer& sb) { sb = StringBuffer(); }, 200},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StringBuffer sb;
+        c.op(sb);
+        EXPECT_STREQ(sb.GetString(), "");
+        EXPECT_EQ(sb.GetCapacity(), c.capacity);
+        sb.Append("text");
+        sb.Prepend("<");
+        EXPECT_EQ(Str(sb), "<text");
+    }
+}
+
 // ---- capacity ---------------------------------------------------------------
 
 TEST(StringBufferTest, ReserveShrinkAndDetach)

@@ -6,6 +6,7 @@
 #include "http/body/BodySink.h"
 #include "http/body/Gzip.h"
 #include "http/net/BufferedReader.h"
+#include "text/AsciiChars.h"
 #include "text/DataBuffer.h"
 #include "text/HexDigits.h"
 #include "text/StringBuffer.h"
@@ -34,10 +35,8 @@ bool ResponseFraming::IsHeaderlessHtml(const DataBuffer& raw)
 
 bool ResponseFraming::IsClose(const HttpResponseHeader& header)
 {
-    StringBuffer value;
-    header.GetField("Connection", value);
-    value.Trim();
-    return value.EqualsNoCase("close");
+    std::string_view value;
+    return header.ViewField("Connection", value) && AsciiChars::EqualsNoCase(AsciiChars::Trim(value), "close");
 }
 
 bool ResponseFraming::ExceedsMaxContent(const DataBuffer& body) const
@@ -96,10 +95,10 @@ ResponseFraming::BodyFraming ResponseFraming::FramingOf(const HttpResponseHeader
     // framing; leaving it unread would corrupt the next kept-alive exchange.
     if (status >= 400 && header.HasContentLength() && header.GetContentLength() == 0) return BodyFraming::None;
 
-    StringBuffer encoding;
-    header.GetField("Transfer-Encoding", encoding);
-    encoding.Trim();
-    if (encoding.EqualsNoCase("chunked")) return BodyFraming::Chunked;
+    std::string_view encoding;
+    const bool chunked = header.ViewField("Transfer-Encoding", encoding) &&
+                         AsciiChars::EqualsNoCase(AsciiChars::Trim(encoding), "chunked");
+    if (chunked) return BodyFraming::Chunked;
     if (header.ContentLengthInvalid()) return BodyFraming::InvalidLength;
     return header.HasContentLength() ? BodyFraming::Length : BodyFraming::UntilClose;
 }

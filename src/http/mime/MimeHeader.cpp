@@ -50,20 +50,24 @@ std::string_view HeaderPart(std::string_view text)
     return text;
 }
 
+// Whether every CR of text is followed by LF and every LF follows a CR.
+bool HasCrLfLineEndsOnly(std::string_view text)
+{
+    // Every LF after a CR, and no more CRs than LFs: then every CR is one
+    // of those before an LF.
+    size_t lines = 0;
+    for (size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1)) {
+        if (at == 0 || text[at - 1] != '\r')
+            return false;
+        ++lines;
+    }
+    return static_cast<size_t>(std::count(text.begin(), text.end(), '\r')) == lines;
+}
+
 // Every CR removed and every LF written as CR LF: CR LF, bare LF and bare CR
 // line ends all come out as CR LF (a bare CR simply disappears).
 std::string NormaliseLineEnds(std::string_view text)
 {
-    // The usual header has only CR LF line ends already and is copied whole.
-    bool crLfOnly = true;
-    for (size_t i = 0; i < text.size() && crLfOnly; ++i) {
-        if (text[i] == '\r')
-            crLfOnly = i + 1 < text.size() && text[i + 1] == '\n';
-        else if (text[i] == '\n')
-            crLfOnly = i > 0 && text[i - 1] == '\r';
-    }
-    if (crLfOnly)
-        return std::string(text);
     std::string out;
     out.reserve(text.size() + text.size() / 16);
     for (char c : text) {
@@ -146,10 +150,12 @@ bool BeginsWithNoCase(const StringBuffer& text, const char* prefix)
 
 } // namespace
 
-// Collects the fields of one header text, joining continuation lines.
+// Collects the fields of one header text, joining continuation lines. A
+// field of one line is read from the text where it stands; only a joined or
+// converted one is copied.
 class MimeHeader::Parser {
 public:
-    Parser(int codePage, std::vector<std::unique_ptr<MimeField>>& fields) : codePage_(codePage), fields_(fields) {}
+    explicit Parser(MimeHeader& header) : header_(header) {}
 
     // False when the text has more than kMaxLines lines.
     bool Run(std::string_view text)
@@ -183,12 +189,15 @@ private:
             size_t k = line.find_first_not_of(" \t");
             if (k != std::string_view::npos && line.substr(k).starts_with("=?"))
                 line.remove_prefix(k);
-            current_.append(line);
+            if (!joined_)
+                joinedText_.assign(field_);
+            joinedText_.append(line);
+            joined_ = true;
             open_ = true;
             return;
         }
         EndField();
-        current_.assign(line);
+        field_ = line;
         open_ = true;
     }
 
@@ -197,41 +206,49 @@ private:
         if (!open_)
             return;
         open_ = false;
-        if (HasHighByte(current_))
-            ConvertToUtf8();
-        auto field = std::make_unique<MimeField>();
-        if (field->ParseReceived(current_.data(), static_cast<int>(current_.size())))
-            fields_.push_back(std::move(field));
-        current_.clear();
+        std::string_view text = joined_ ? std::string_view(joinedText_) : field_;
+        joined_ = false;
+        if (HasHighByte(text))
+            text = ConvertToUtf8(text);
+        std::unique_ptr<MimeField> field = header_.TakeSpareField();
+        if (field->ParseReceived(text.data(), static_cast<int>(text.size())))
+            header_.fields_.push_back(std::move(field));
+        else
+            header_.KeepSpareField(std::move(field));
     }
 
-    void ConvertToUtf8()
+    // The text in UTF-8, held in joinedText_; as it was when it does not convert.
+    std::string_view ConvertToUtf8(std::string_view text)
     {
-        int from = codePage_ != 0 ? codePage_ : platform::ActiveAnsiCodePage();
+        int from = header_.codePage_ != 0 ? header_.codePage_ : platform::ActiveAnsiCodePage();
         if (from == EncodingConvert::kUtf8)
-            return;
+            return text;
         LogNull quiet;
         EncodingConvert conv;
         DataBuffer out;
-        conv.Convert(from, EncodingConvert::kUtf8, current_.data(), static_cast<unsigned>(current_.size()), out, quiet);
-        if (!out.IsEmpty())
-            current_.assign(reinterpret_cast<const char*>(out.Data()), out.Size());
+        conv.Convert(from, EncodingConvert::kUtf8, text.data(), static_cast<unsigned>(text.size()), out, quiet);
+        if (out.IsEmpty())
+            return text;
+        joinedText_.assign(reinterpret_cast<const char*>(out.Data()), out.Size());
+        return joinedText_;
     }
 
     // A later Content-Type field replaces every earlier one.
     void KeepLastContentType()
     {
-        auto last = std::find_if(fields_.rbegin(), fields_.rend(), [](const auto& f) { return IsContentType(*f); });
-        if (last == fields_.rend())
+        auto& fields = header_.fields_;
+        auto last = std::find_if(fields.rbegin(), fields.rend(), [](const auto& f) { return IsContentType(*f); });
+        if (last == fields.rend())
             return;
         const MimeField* keep = last->get();
-        std::erase_if(fields_, [keep](const auto& f) { return f.get() != keep && IsContentType(*f); });
+        std::erase_if(fields, [keep](const auto& f) { return f.get() != keep && IsContentType(*f); });
     }
 
-    int codePage_;
-    std::vector<std::unique_ptr<MimeField>>& fields_;
-    std::string current_;        // the text of the field being collected
-    bool open_ = false;          // current_ holds a field not yet ended
+    MimeHeader& header_;
+    std::string_view field_;     // the one line of the field being collected
+    std::string joinedText_;     // the field with its continuation lines, or converted
+    bool joined_ = false;        // the field being collected is joinedText_
+    bool open_ = false;          // a field is being collected
 };
 
 MimeHeader::MimeHeader() = default;
@@ -258,12 +275,18 @@ bool MimeHeader::Parse(const char* text, unsigned n, LogBase& log)
         log.LogDataLong("maxHeaderSize", kMaxHeaderBytes);
         return false;
     }
-    std::string header = NormaliseLineEnds(HeaderPart(std::string_view(text, n)));
+    // The usual header has only CR LF line ends already and is read where it is.
+    std::string_view header = HeaderPart(std::string_view(text, n));
+    std::string normalised;
+    if (!HasCrLfLineEndsOnly(header)) {
+        normalised = NormaliseLineEnds(header);
+        header = normalised;
+    }
     size_t blank = header.find(kBlankLine);
-    if (blank != std::string::npos)
-        header.resize(blank);
+    if (blank != std::string_view::npos)
+        header = header.substr(0, blank);
     codePage_ = DetectCodePage(header);
-    Parser parser(codePage_, fields_);
+    Parser parser(*this);
     if (parser.Run(header))
         return true;
     log.LogError("Too many header lines");
@@ -290,6 +313,15 @@ bool MimeHeader::GetField(const char* name, StringBuffer& out) const
 }
 
 bool MimeHeader::HasField(const char* name) const { return FindField(name) != nullptr; }
+
+bool MimeHeader::ViewField(const char* name, std::string_view& value) const
+{
+    const MimeField* field = FindField(name);
+    if (!field)
+        return false;
+    value = std::string_view(field->GetValue().GetString(), static_cast<size_t>(field->GetValue().GetLength()));
+    return true;
+}
 
 bool MimeHeader::GetFieldParam(const char* fieldName, const char* paramName, StringBuffer& out) const
 {
@@ -348,7 +380,24 @@ void MimeHeader::CopyFrom(const MimeHeader& other)
 void MimeHeader::Clear()
 {
     codePage_ = 0;
+    for (auto& field : fields_)
+        KeepSpareField(std::move(field));
     fields_.clear();
+}
+
+std::unique_ptr<MimeField> MimeHeader::TakeSpareField()
+{
+    if (spare_.empty())
+        return std::make_unique<MimeField>();
+    std::unique_ptr<MimeField> field = std::move(spare_.back());
+    spare_.pop_back();
+    return field;
+}
+
+void MimeHeader::KeepSpareField(std::unique_ptr<MimeField> field)
+{
+    if (spare_.size() < kMaxSpareFields)
+        spare_.push_back(std::move(field));
 }
 
 void MimeHeader::Write(StringBuffer& out, const char* excludedPrefix, int codePage) const

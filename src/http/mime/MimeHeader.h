@@ -3,6 +3,7 @@
 #include "text/ZentrelObject.h"
 
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace plentor {
@@ -22,6 +23,10 @@ public:
     static constexpr unsigned kMaxHeaderBytes = 1u << 20;
     // Lines read from one header; the rest is left out.
     static constexpr int kMaxLines = 100000;
+    // Fields a Clear keeps for the next Parse to fill again: a header read
+    // per response on a kept-alive connection has about ten, and a reused
+    // field keeps its buffers. More than this are freed.
+    static constexpr size_t kMaxSpareFields = 32;
 
     MimeHeader();
     MimeHeader(const MimeHeader& other);
@@ -37,6 +42,9 @@ public:
     // Appends the value of the first field of that name; false when absent.
     bool GetField(const char* name, StringBuffer& out) const;
     bool HasField(const char* name) const;
+    // Points value at the value of the first field of that name, as it is
+    // held (until the header changes); false when absent. Nothing is copied.
+    bool ViewField(const char* name, std::string_view& value) const;
 
     // Appends the value of a parameter ("charset") of the first field of that
     // name; quotes around the value are dropped. False when there is none.
@@ -71,9 +79,13 @@ private:
     class Parser;
 
     const MimeField* FindField(const char* name) const;
+    // An empty field to parse into: a spare one when there is one.
+    std::unique_ptr<MimeField> TakeSpareField();
+    void KeepSpareField(std::unique_ptr<MimeField> field);
 
     int codePage_ = 0;
     std::vector<std::unique_ptr<MimeField>> fields_;
+    std::vector<std::unique_ptr<MimeField>> spare_;   // cleared fields, up to kMaxSpareFields
 };
 
 } // namespace plentor

@@ -83,6 +83,8 @@ TEST(ResponseFramingTest, EveryFramingReadsTheSameSplitAtEveryByte)
          0, true, "hello world", true},
         {"chunked without trailer", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n", 0,
          true, "abc", true},
+        {"chunked named in upper case", "HTTP/1.1 200 OK\r\nTransfer-Encoding:  CHUNKED \r\n\r\n3\r\nabc\r\n0\r\n\r\n",
+         0, true, "abc", true},
         {"gzip by length", "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(gz.size()) + "\r\n\r\n" + gz, 0,
          true, "inflated text here", true},
         {"204 ignores its length", "HTTP/1.1 204 No Content\r\nContent-Length: 5\r\n\r\n", 0, true, "", true},
@@ -122,6 +124,34 @@ TEST(ResponseFramingTest, EveryFramingReadsTheSameSplitAtEveryByte)
         EXPECT_EQ(split.body, whole.body);
         EXPECT_EQ(split.closed, whole.closed);
         EXPECT_EQ(split.nextOk, whole.nextOk);
+    }
+}
+
+// Whether a response ends its kept-alive connection: only the first
+// Connection field counts, and only the whole word "close" in any case.
+TEST(ResponseFramingTest, IsCloseReadsTheConnectionField)
+{
+    struct Case {
+        const char* fields;
+        bool close;
+    };
+    const Case cases[] = {
+        {"Connection: close", true},
+        {"connection:  Close ", true},
+        {"Connection: CLOSE", true},
+        {"Connection: keep-alive", false},
+        {"Connection: closed", false},
+        {"Connection: keep-alive\r\nConnection: close", false},
+        {"X-Connection: close", false},
+        {"Content-Length: 0", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fields);
+        const std::string text = std::string("HTTP/1.1 200 OK\r\n") + c.fields + "\r\n\r\n";
+        HttpResponseHeader header;
+        LogNull log;
+        ASSERT_TRUE(header.Parse(text.data(), static_cast<unsigned>(text.size()), log));
+        EXPECT_EQ(ResponseFraming::IsClose(header), c.close);
     }
 }
 

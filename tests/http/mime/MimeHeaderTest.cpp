@@ -81,6 +81,30 @@ TEST(MimeHeaderTest, ParseCases)
         EXPECT_EQ(Describe(Parsed(c.text)), c.fields) << c.what;
 }
 
+// One header parsed again and again, as a kept-alive connection does: the
+// fields of the previous parse are filled anew and must not keep any of it.
+TEST(MimeHeaderTest, ReparsedHeaderReadsAsAFreshOne)
+{
+    MimeHeader header;
+    LogNull log;
+    auto parseEach = [&](auto first, auto last) {
+        for (auto c = first; c != last; ++c) {
+            ASSERT_TRUE(header.Parse(c->text, static_cast<unsigned>(std::strlen(c->text)), log));
+            EXPECT_EQ(Describe(header), c->fields) << c->what;
+        }
+    };
+    parseEach(std::begin(kParseCases), std::end(kParseCases));
+    parseEach(std::rbegin(kParseCases), std::rend(kParseCases));
+
+    // A field set by the program may be written unfolded; the received field
+    // parsed into it afterwards is folded as any other.
+    const char* received = "Content-Type: text/plain; charset=utf-8; format=flowed";
+    header.SetField("Accept", "text/html; charset=utf-8; q=0.9, text/plain; q=0.5");
+    header.Clear();
+    ASSERT_TRUE(header.Parse(received, static_cast<unsigned>(std::strlen(received)), log));
+    EXPECT_EQ(Written(header), Written(Parsed(received)));
+}
+
 struct CodePageCase {
     const char* what;
     const char* text;
